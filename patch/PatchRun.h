@@ -1,0 +1,64 @@
+// The patch run: find the disc, measure it, pick a temporary folder on a fixed
+// drive, copy the disc there, write the replacement package over the copy's,
+// run the copy's setup program and wait, then delete the copy.
+#pragma once
+
+#include <cstdint>
+
+// Called after every chunk of a copy (with the running copied count) and after
+// every file of a removal (with that file's own size). Null means none.
+typedef void (*ProgressCallback)(const char* path, int32_t bytes);
+
+// Byte counts of the current run, reset per pass. Additions wrap at 32 bits.
+namespace ByteCounters {
+extern int32_t copied; // bytes copied in the current copy pass
+extern int32_t total;  // bytes in all files of the disc's tree
+} // namespace ByteCounters
+
+constexpr int kPathSize = 256;     // disc root, temporary folder, single-file paths
+constexpr int kWalkPathSize = 260; // paths in the two tree walks
+constexpr int kDriveListSize = 1024;
+constexpr int kChunkSize = 2048;
+
+extern const char kPackageName[];    // "Vardenholt.msi"
+extern const char kSetupName[];      // "setup.exe"
+extern const char kTempFolderName[]; // "QuillmendTemp\"
+
+// The run's operations. The main dialog derives from this, so they are the
+// dialog's own operations; only RunPatch and CopyToTemp use its state.
+class PatchRun {
+public:
+    PatchRun() { m_tempPath[0] = '\0'; }
+
+    void RunPatch();
+    int CopyToTemp(const char* discRoot, const char* tempPath);
+
+    // 1 and the root (for example D:\) when a CD-ROM drive holds the package;
+    // 0 and the buffer untouched otherwise.
+    static int FindSourceDisc(char (&discRoot)[kPathSize]);
+    // 1 and "<root>QuillmendTemp\" for the first fixed drive with more than
+    // total + 1,000,000 bytes free to the caller; 0 and the buffer untouched otherwise.
+    static int FindTempLocation(char (&tempPath)[kPathSize]);
+
+    // Measure mode (nonzero) adds every file's size to total; copy mode (0)
+    // re-creates the tree under target and copies every file.
+    static int WalkTree(const char* source, const char* target, int measure,
+                        ProgressCallback callback);
+    // A destination ending in a backslash is a folder that receives the
+    // source's file name.
+    static int CopyFileChunked(const char* source, const char* destination,
+                               ProgressCallback callback);
+    // Deletes everything below the folder and the folder itself; the result is
+    // that of the final RemoveDirectoryA, or 0 when the folder can't be listed.
+    static int RemoveTree(const char* folder, ProgressCallback callback);
+
+    static int WritePackage(const char* folder);
+    // The folder must end in a backslash; 1 only when setup exits with 0.
+    static int RunSetup(const char* folder);
+
+    // The prompt dialog's modal result: 1 OK, 2 Cancel, -1 not shown.
+    int ShowPrompt(const char* message, int okDisabled, int cancelDisabled);
+
+protected:
+    char m_tempPath[kPathSize];
+};

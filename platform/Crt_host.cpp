@@ -1,0 +1,93 @@
+// The C runtime operations over the host stand-in's drive map.
+#include "platform/Crt.h"
+#include "platform/HostFsState_host.h"
+
+#include <cstring>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using hostfs::Fault;
+
+namespace {
+
+const char* PathOf(FILE* file) {
+    auto it = hostfs::state().files.find(file);
+    return it == hostfs::state().files.end() ? "" : it->second.c_str();
+}
+
+} // namespace
+
+namespace crt {
+
+FILE* fopen(const char* path, const char* mode) {
+    if (hostfs::Fails(std::strchr(mode, 'r') ? Fault::OpenRead : Fault::OpenWrite, path))
+        return nullptr;
+    std::string host = hostfs::HostPath(path);
+    struct stat st;
+    // Windows opens no directory as a file, and no read-only file for writing.
+    if (stat(host.c_str(), &st) == 0 &&
+        (S_ISDIR(st.st_mode) || (std::strchr(mode, 'w') && !(st.st_mode & S_IWUSR))))
+        return nullptr;
+    FILE* file = ::fopen(host.c_str(), mode);
+    if (file)
+        hostfs::state().files[file] = path;
+    return file;
+}
+
+int fclose(FILE* file) {
+    bool fails = hostfs::Fails(Fault::Close, PathOf(file));
+    hostfs::state().files.erase(file);
+    int result = ::fclose(file);
+    return fails ? EOF : result;
+}
+
+int fseek(FILE* file, long offset, int origin) { return ::fseek(file, offset, origin); }
+
+long ftell(FILE* file) { return hostfs::Fails(Fault::Tell, PathOf(file)) ? -1L : ::ftell(file); }
+
+size_t fread(void* buffer, size_t size, size_t count, FILE* file) {
+    if (hostfs::Fails(Fault::Read, PathOf(file)))
+        count /= 2;
+    return ::fread(buffer, size, count, file);
+}
+
+size_t fwrite(const void* buffer, size_t size, size_t count, FILE* file) {
+    if (hostfs::Fails(Fault::Write, PathOf(file)))
+        return 0;
+    return ::fwrite(buffer, size, count, file);
+}
+
+int chmod(const char* path, int mode) {
+    std::string host = hostfs::HostPath(path);
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0)
+        return -1;
+    mode_t bits = st.st_mode & 07777;
+    bits = (mode & kWriteAttribute) ? (bits | S_IWUSR) : (bits & ~(S_IWUSR | S_IWGRP | S_IWOTH));
+    return ::chmod(host.c_str(), bits);
+}
+
+intptr_t spawnv(int mode, const char* path, const char* const* argv) {
+    if (mode != kWait)
+        return -1;
+    std::string host = hostfs::HostPath(path);
+    if (access(host.c_str(), X_OK) != 0)
+        return -1;
+    std::vector<char*> args;
+    for (const char* const* a = argv; *a; ++a)
+        args.push_back(const_cast<char*>(*a));
+    args.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawn(&pid, host.c_str(), nullptr, nullptr, args.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+} // namespace crt

@@ -1,0 +1,49 @@
+// Control of the host build's stand-in for the Windows file system: which host
+// folder each drive letter maps to, each drive's type and free space, and single
+// operations made to fail on a chosen path. Only tests and tools use this.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace hostfs {
+
+enum class Fault {
+    DriveListFails,     // GetLogicalDriveStringsA returns 0
+    DriveListOverflows, // GetLogicalDriveStringsA asks for a larger buffer
+    List,               // FindFirstFileA on the folder fails
+    OpenRead,           // fopen(path, "r...") fails
+    OpenWrite,          // fopen(path, "w...") fails
+    Tell,               // ftell on the file fails
+    Read,               // fread on the file comes back short
+    Write,              // fwrite on the file comes back short
+    Close,              // fclose on the file reports failure
+    FreeSpace,          // the free-space queries on the drive root fail
+};
+
+// Forgets every drive, figure and fault.
+void Reset();
+
+// Maps the drive root "X:\" to a host folder with a drive type (DRIVE_FIXED...).
+void MapDrive(char letter, const std::string& hostFolder, unsigned driveType);
+
+// Free-space figures the drive reports instead of its folder's real ones.
+void SetFreeSpace(char letter, uint64_t availableToCaller, uint64_t totalFree);
+void SetClusters(char letter, uint32_t sectorsPerCluster, uint32_t bytesPerSector,
+                 uint32_t freeClusters);
+
+// Makes GetProcAddress find no "GetDiskFreeSpaceExA", as on the oldest systems.
+void SetExtendedFreeSpaceAbsent(bool absent);
+
+// Makes one operation fail on one Windows path (a folder without its trailing
+// backslash, or a file); the drive-list faults take an empty path.
+void FailOn(Fault fault, const std::string& windowsPath = std::string());
+
+// The host path that a Windows path stands for.
+std::string HostPath(const char* windowsPath);
+
+// Search handles and files opened through the stand-in and not yet closed.
+int OpenFindHandles();
+int OpenFiles();
+
+} // namespace hostfs
