@@ -217,8 +217,10 @@ BOOL GetDiskFreeSpaceA(LPCSTR lpRootPathName, DWORD* lpSectorsPerCluster, DWORD*
     return TRUE;
 }
 
-BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
-    return mkdir(hostfs::HostPath(lpPathName).c_str(), 0777) == 0;
+BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+    // Any descriptor stands for the private one: only the owner gets in.
+    bool restricted = lpSecurityAttributes && lpSecurityAttributes->lpSecurityDescriptor;
+    return mkdir(hostfs::HostPath(lpPathName).c_str(), restricted ? 0700 : 0777) == 0;
 }
 
 HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {

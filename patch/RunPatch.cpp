@@ -1,0 +1,74 @@
+// The run behind the welcome dialog's OK button, from the disc search to the
+// removal of the temporary copy.
+#include "patch/PatchRun.h"
+#include "platform/MessageBox.h"
+#include "platform/PrivateSecurity.h"
+#include "platform/Win32Api.h"
+#include "ui/Progress.h"
+
+namespace {
+
+const char kInsertDiscMessage[] =
+    "\n        Please insert the original Vardenholt Disk, then click on OK";
+const char kNoSpaceMessage[] = "No space found for the temporary file storage\n\n"
+                               "Make Sure you have at least 650MB of space for the temporary files.";
+
+} // namespace
+
+void PatchRun::RunPatch() {
+    char discRoot[kPathSize];
+    if (!FindSourceDisc(discRoot)) {
+        for (;;) {
+            int answer = ShowPrompt(kInsertDiscMessage, 0, 0);
+            if (answer == 1) {
+                if (FindSourceDisc(discRoot))
+                    break;
+            } else if (answer == 2 || answer == 3) {
+                return;
+            } else if (answer == -1) {
+                AfxMessageBox("Dialog box could not be created!", kMessageBoxOk, 0);
+                return;
+            }
+        }
+    }
+
+    // A measure pass that stops early only leaves the total short; the copy
+    // then fails its completeness check.
+    ByteCounters::total = 0;
+    WalkTree(discRoot, "", 1, nullptr);
+
+    if (!FindTempLocation(m_tempPath)) {
+        ShowPrompt(kNoSpaceMessage, 1, 0);
+        return;
+    }
+
+    if (CopyToTemp(discRoot, m_tempPath) && WritePackage(m_tempPath))
+        RunSetup(m_tempPath);
+
+    // Also when the folder could not be created: one left over from an earlier
+    // run is removed, so the next run goes through.
+    RemoveTree(m_tempPath, OnCopyProgress);
+}
+
+int PatchRun::CopyToTemp(const char* discRoot, const char* tempPath) {
+    PrivateSecurity privateSecurity;
+    // Without its private descriptor the folder is not made at all: any local
+    // user could otherwise swap the copy's setup program before it runs.
+    if (!privateSecurity.Descriptor())
+        return 0;
+    SECURITY_ATTRIBUTES security = {sizeof security, privateSecurity.Descriptor(), TRUE};
+    if (!CreateDirectoryA(tempPath, &security))
+        return 0;
+
+    OpenProgress("Copying Files. Please Wait...");
+    // The window's template carries placeholders: the bar goes to 1 and back
+    // so that both changes take effect, and the file line is cleared.
+    UpdateProgress(1, "");
+    UpdateProgress(0, "");
+    PumpMessages();
+
+    ByteCounters::copied = 0;
+    int copiedAll = WalkTree(discRoot, tempPath, 0, OnCopyProgress);
+    CloseProgress();
+    return ByteCounters::copied == ByteCounters::total ? copiedAll : 0;
+}
