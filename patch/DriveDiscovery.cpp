@@ -9,8 +9,7 @@
 
 namespace {
 
-typedef BOOL(WINAPI* DiskFreeSpaceExFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
-                                            PULARGE_INTEGER);
+typedef BOOL(WINAPI* DiskFreeSpaceExFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 
 // Fills the list, or leaves it empty when the call fails or would overflow it:
 // a list the call did not fill is never walked.
@@ -80,8 +79,8 @@ int PatchRun::FindTempLocation(char (&tempPath)[kPathSize]) {
         if (!DriveRoot(entry, root) || GetDriveTypeA(root) != DRIVE_FIXED)
             continue;
         // The sum wraps at 32 bits as the byte counts do, then widens with its sign.
-        int64_t required = static_cast<int32_t>(static_cast<uint32_t>(ByteCounters::total) +
-                                                1000000u);
+        int64_t required =
+            static_cast<int32_t>(static_cast<uint32_t>(ByteCounters::total) + 1000000u);
         int64_t freeBytes;
         if (!FreeSpace(root, freeSpaceEx, &freeBytes) || freeBytes <= required)
             continue;

@@ -27,7 +27,7 @@ extern const char kTempFolderName[]; // "QuillmendTemp\"
 // The run's operations. The main dialog derives from this, so they are the
 // dialog's own operations; only RunPatch and CopyToTemp use its state.
 class PatchRun {
-public:
+  public:
     PatchRun() { m_tempPath[0] = '\0'; }
 
     void RunPatch();
@@ -59,6 +59,6 @@ public:
     // The prompt dialog's modal result: 1 OK, 2 Cancel, -1 not shown.
     int ShowPrompt(const char* message, int okDisabled, int cancelDisabled);
 
-protected:
+  protected:
     char m_tempPath[kPathSize];
 };

@@ -10,8 +10,9 @@ namespace {
 
 const char kInsertDiscMessage[] =
     "\n        Please insert the original Vardenholt Disk, then click on OK";
-const char kNoSpaceMessage[] = "No space found for the temporary file storage\n\n"
-                               "Make Sure you have at least 650MB of space for the temporary files.";
+const char kNoSpaceMessage[] =
+    "No space found for the temporary file storage\n\n"
+    "Make Sure you have at least 650MB of space for the temporary files.";
 
 } // namespace
 

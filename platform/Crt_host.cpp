@@ -45,9 +45,13 @@ int fclose(FILE* file) {
     return fails ? EOF : result;
 }
 
-int fseek(FILE* file, long offset, int origin) { return ::fseek(file, offset, origin); }
+int fseek(FILE* file, long offset, int origin) {
+    return ::fseek(file, offset, origin);
+}
 
-long ftell(FILE* file) { return hostfs::Fails(Fault::Tell, PathOf(file)) ? -1L : ::ftell(file); }
+long ftell(FILE* file) {
+    return hostfs::Fails(Fault::Tell, PathOf(file)) ? -1L : ::ftell(file);
+}
 
 size_t fread(void* buffer, size_t size, size_t count, FILE* file) {
     if (hostfs::Fails(Fault::Read, PathOf(file)))

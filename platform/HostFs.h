@@ -19,6 +19,7 @@ enum class Fault {
     Write,              // fwrite on the file comes back short
     Close,              // fclose on the file reports failure
     FreeSpace,          // the free-space queries on the drive root fail
+    Delete,             // DeleteFileA on the file fails, as on a file open elsewhere
 };
 
 // Forgets every drive, figure and fault.

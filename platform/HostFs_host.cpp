@@ -45,7 +45,9 @@ const Drive* DriveOf(const char* windowsPath) {
     return it == state().drives.end() ? nullptr : &it->second;
 }
 
-void Reset() { state() = State(); }
+void Reset() {
+    state() = State();
+}
 
 void MapDrive(char letter, const std::string& hostFolder, unsigned driveType) {
     Drive& d = state().drives[static_cast<char>(std::toupper(letter))];
@@ -69,7 +71,9 @@ void SetClusters(char letter, uint32_t sectorsPerCluster, uint32_t bytesPerSecto
     d.freeClusters = freeClusters;
 }
 
-void SetExtendedFreeSpaceAbsent(bool absent) { state().extendedAbsent = absent; }
+void SetExtendedFreeSpaceAbsent(bool absent) {
+    state().extendedAbsent = absent;
+}
 
 void FailOn(Fault fault, const std::string& windowsPath) {
     state().faults.emplace_back(fault, Normalise(windowsPath));
@@ -91,8 +95,12 @@ std::string HostPath(const char* windowsPath) {
     return prefix + rest;
 }
 
-int OpenFindHandles() { return state().openFinds; }
-int OpenFiles() { return static_cast<int>(state().files.size()); }
+int OpenFindHandles() {
+    return state().openFinds;
+}
+int OpenFiles() {
+    return static_cast<int>(state().files.size());
+}
 
 } // namespace hostfs
 
@@ -163,7 +171,8 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
 }
 
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-    if (!hModule || hostfs::state().extendedAbsent || std::strcmp(lpProcName, "GetDiskFreeSpaceExA"))
+    if (!hModule || hostfs::state().extendedAbsent ||
+        std::strcmp(lpProcName, "GetDiskFreeSpaceExA"))
         return nullptr;
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GetDiskFreeSpaceExA));
 }
@@ -279,6 +288,8 @@ BOOL FindClose(HANDLE hFindFile) {
 }
 
 BOOL DeleteFileA(LPCSTR lpFileName) {
+    if (hostfs::Fails(Fault::Delete, lpFileName))
+        return FALSE;
     std::string host = hostfs::HostPath(lpFileName);
     struct stat st;
     if (lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode))

@@ -5,7 +5,7 @@
 #pragma once
 
 class PrivateSecurity {
-public:
+  public:
     PrivateSecurity();
     ~PrivateSecurity();
     PrivateSecurity(const PrivateSecurity&) = delete;
@@ -14,6 +14,6 @@ public:
     // The self-relative security descriptor, or null when it could not be built.
     void* Descriptor() const { return m_descriptor; }
 
-private:
+  private:
     void* m_descriptor;
 };
