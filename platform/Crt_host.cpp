@@ -79,7 +79,10 @@ intptr_t spawnv(int mode, const char* path, const char* const* argv) {
     if (mode != kWait)
         return -1;
     std::string host = hostfs::HostPath(path);
-    if (access(host.c_str(), X_OK) != 0)
+    // Windows has no execute permission: any file may be started.
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        (!(st.st_mode & S_IXUSR) && ::chmod(host.c_str(), (st.st_mode & 07777) | S_IXUSR) != 0))
         return -1;
     std::vector<char*> args;
     for (const char* const* a = argv; *a; ++a)

@@ -40,6 +40,8 @@ void SetExtendedFreeSpaceAbsent(bool absent);
 // backslash, or a file); the drive-list faults take an empty path.
 void FailOn(Fault fault, const std::string& windowsPath = std::string());
 
+void ClearFaults();
+
 // The host path that a Windows path stands for.
 std::string HostPath(const char* windowsPath);
 

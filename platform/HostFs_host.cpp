@@ -79,6 +79,10 @@ void FailOn(Fault fault, const std::string& windowsPath) {
     state().faults.emplace_back(fault, Normalise(windowsPath));
 }
 
+void ClearFaults() {
+    state().faults.clear();
+}
+
 std::string HostPath(const char* windowsPath) {
     std::string path = windowsPath ? windowsPath : "";
     std::string rest = path;

@@ -8,7 +8,7 @@
 #include <vector>
 
 struct Recorder {
-    static std::vector<std::pair<std::string, int32_t>> calls;
+    inline static std::vector<std::pair<std::string, int32_t>> calls;
     static void Record(const char* path, int32_t bytes) { calls.emplace_back(path, bytes); }
     Recorder() { calls.clear(); }
 };

@@ -59,8 +59,8 @@ void MakeFolder(const std::string& path) {
 void MakeFile(const std::string& path, const std::string& content, bool readOnly) {
     std::string host = hostfs::HostPath(path.c_str());
     std::ofstream(host, std::ios::binary).write(content.data(), content.size());
-    if (readOnly)
-        chmod(host.c_str(), 0444);
+    // Executable, so that a test can run a program it wrote.
+    chmod(host.c_str(), readOnly ? 0555 : 0755);
 }
 
 std::string ReadAll(const std::string& path) {

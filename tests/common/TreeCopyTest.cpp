@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-std::vector<std::pair<std::string, int32_t>> Recorder::calls;
-
 namespace {
 
 struct TreeCopy : ::testing::Test {
