@@ -1,0 +1,126 @@
+// What only the real Win32 layer under Wine can show: the prefix's drive
+// types, the temporary folder's security, and links planted by another user.
+#include "patch/PatchRun.h"
+#include "platform/PrivateSecurity.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <sddl.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(WineDrives, TheTestPrefixHasAFixedDriveAndTwoCdromDrives) {
+    EXPECT_EQ(GetDriveTypeA("C:\\"), static_cast<UINT>(DRIVE_FIXED));
+    EXPECT_EQ(GetDriveTypeA("D:\\"), static_cast<UINT>(DRIVE_CDROM));
+    EXPECT_EQ(GetDriveTypeA("E:\\"), static_cast<UINT>(DRIVE_CDROM));
+    EXPECT_EQ(GetDriveTypeA("Z:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+}
+
+std::string SidString(PSID sid) {
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(sid, &text))
+        return "?";
+    std::string s = text;
+    LocalFree(text);
+    return s;
+}
+
+std::string UserSid() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return "?";
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } info;
+    DWORD length = 0;
+    BOOL ok = GetTokenInformation(token, TokenUser, &info, sizeof info, &length);
+    CloseHandle(token);
+    return ok ? SidString(info.user.User.Sid) : "?";
+}
+
+// The SIDs that the folder's DACL, as read back, lets in.
+std::vector<std::string> Granted(const char* folder) {
+    std::vector<std::string> granted;
+    HANDLE handle = CreateFileA(folder, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD result = GetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                   nullptr, &dacl, nullptr, &descriptor);
+    CloseHandle(handle);
+    EXPECT_EQ(result, static_cast<DWORD>(ERROR_SUCCESS)) << folder;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) &&
+            ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE)
+            granted.push_back(SidString(&ace->SidStart));
+    }
+    if (descriptor)
+        LocalFree(descriptor);
+    return granted;
+}
+
+TEST(WineSecurity, TheTemporaryFolderLetsInOnlyTheUserSystemAndAdministrators) {
+    const char* privateFolder = "C:\\PatcherPrivate";
+    const char* defaultFolder = "C:\\PatcherDefault";
+    RemoveDirectoryA(privateFolder);
+    RemoveDirectoryA(defaultFolder);
+    PrivateSecurity security;
+    ASSERT_NE(security.Descriptor(), nullptr);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, security.Descriptor(), TRUE};
+    ASSERT_TRUE(CreateDirectoryA(privateFolder, &attributes));
+    ASSERT_TRUE(CreateDirectoryA(defaultFolder, nullptr));
+
+    // Wine keeps no descriptor of its own for a file: it maps it onto the Unix
+    // permissions and reads those back, which is what is checked here.
+    const std::vector<std::string> allowed = {UserSid(), "S-1-5-18", "S-1-5-32-544"};
+    auto isAllowed = [&](const std::string& sid) {
+        return std::find(allowed.begin(), allowed.end(), sid) != allowed.end();
+    };
+    std::vector<std::string> granted = Granted(privateFolder);
+    EXPECT_NE(std::find(granted.begin(), granted.end(), UserSid()), granted.end());
+    for (const std::string& sid : granted)
+        EXPECT_TRUE(isAllowed(sid)) << sid << " may not enter the temporary folder";
+
+    std::vector<std::string> others = Granted(defaultFolder);
+    EXPECT_FALSE(std::all_of(others.begin(), others.end(), isAllowed))
+        << "default security lets others in, or the check above proves nothing";
+    RemoveDirectoryA(privateFolder);
+    RemoveDirectoryA(defaultFolder);
+}
+
+struct WineLinks : ::testing::Test {
+    void SetUp() override {
+        if (!(GetFileAttributesA("C:\\PatcherLinks\\Planted") & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            GetFileAttributesA("C:\\PatcherLinks\\Planted") == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "the links are planted by make-links.sh, which ctest runs first";
+    }
+    static bool Intact() {
+        return GetFileAttributesA("C:\\PatcherLinks\\precious\\keep.dat") !=
+                   INVALID_FILE_ATTRIBUTES &&
+               GetFileAttributesA("C:\\PatcherLinks\\precious\\inner\\keep.dat") !=
+                   INVALID_FILE_ATTRIBUTES;
+    }
+};
+
+TEST_F(WineLinks, ALinkInsideTheFolderIsNeverFollowed) {
+    // Wine will not remove a link to a folder, so the folder stays and the
+    // result is 0; what matters is that nothing behind the link is touched.
+    PatchRun::RemoveTree("C:\\PatcherLinks\\QuillmendTemp\\", nullptr);
+    EXPECT_EQ(GetFileAttributesA("C:\\PatcherLinks\\QuillmendTemp\\own.dat"),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(Intact());
+}
+
+TEST_F(WineLinks, AFolderPlantedAsALinkIsNeverFollowed) {
+    PatchRun::RemoveTree("C:\\PatcherLinks\\Planted\\", nullptr);
+    EXPECT_TRUE(Intact());
+}
+
+} // namespace
