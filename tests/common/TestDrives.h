@@ -16,7 +16,15 @@ class TestDrives {
 extern const char kTestRoot[]; // "C:\PatcherTests"
 
 // Deterministic file contents, different for each seed.
-std::string Content(size_t size, unsigned seed = 1);
+inline std::string Content(size_t size, unsigned seed = 1) {
+    std::string s(size, '\0');
+    unsigned x = seed * 2654435761u + 1;
+    for (auto& c : s) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 16);
+    }
+    return s;
+}
 
 void MakeFolder(const std::string& path);
 void MakeFile(const std::string& path, const std::string& content, bool readOnly = false);

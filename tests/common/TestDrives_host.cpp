@@ -42,16 +42,6 @@ TestDrives::~TestDrives() {
     fs::remove_all(hostRoot, ignored);
 }
 
-std::string Content(size_t size, unsigned seed) {
-    std::string s(size, '\0');
-    unsigned x = seed * 2654435761u + 1;
-    for (auto& c : s) {
-        x = x * 1103515245u + 12345u;
-        c = static_cast<char>(x >> 16);
-    }
-    return s;
-}
-
 void MakeFolder(const std::string& path) {
     fs::create_directories(hostfs::HostPath(path.c_str()));
 }
