@@ -1,17 +1,22 @@
-// The progress window shown while the disc is copied. The run is synchronous
-// on the user-interface thread, so every report ends by draining the thread's
-// message queue; that is what keeps the windows alive during long loops.
+// The progress window of the copy: one modeless window with a bar from 0 to
+// 100, a caption line and the current file. Every report ends by draining the
+// thread's message queue, which keeps the program's windows alive while the
+// copy runs on the user-interface thread. User-interface thread only.
 #pragma once
 
 #include <cstdint>
 
-// Opens the one progress window (closing any earlier one) with a caption line.
+// Closes any progress window, then shows a new one with the caption line text.
 void OpenProgress(const char* text);
-// Moves the bar and, when text is not null, sets the current-file line; the
-// window is touched only when the percentage changes. Always drains the queue.
+// Moves the bar and, unless text is null, sets the current-file line, but only
+// when percent differs from the last shown; then drains the queue either way.
+// Without a window only the percentage is recorded.
 void UpdateProgress(int32_t percent, const char* text);
+// Destroys the progress window; nothing when there is none.
 void CloseProgress();
-// Removes and dispatches every pending message of the thread without waiting.
+// Removes and dispatches every pending message of the thread without waiting,
+// WM_QUIT included.
 void PumpMessages();
-// The run's progress callback: the byte count in percent of the measured total.
+// The copy's and the removal's progress callback: bytes in percent of the
+// measured total, with path as the current file.
 void OnCopyProgress(const char* path, int32_t bytes);

@@ -1,0 +1,38 @@
+#include "ui/PromptDlg.h"
+#include "patch/PatchRun.h"
+#include "res/resource.h"
+
+UINT PromptDlg::s_queryCancelAutoPlay;
+
+PromptDlg::PromptDlg(const char* message, int okDisabled, int cancelDisabled)
+    : CDialog(IDD_PROMPT), m_message(message ? message : ""), m_okDisabled(okDisabled),
+      m_cancelDisabled(cancelDisabled) {}
+
+BOOL PromptDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (CWnd text = GetDlgItem(IDC_PROMPT_TEXT))
+        text.SetWindowText(m_message.c_str());
+    if (CWnd ok = GetDlgItem(IDOK))
+        ok.EnableWindow(m_okDisabled == 0);
+    if (CWnd cancel = GetDlgItem(IDCANCEL))
+        cancel.EnableWindow(m_cancelDisabled == 0);
+    return TRUE;
+}
+
+INT_PTR PromptDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Answering 1 cancels AutoPlay for a disc inserted while the prompt is in
+    // front, as when it asks for the disc; the shell's message has to pass the
+    // filter of an elevated program.
+    if (!s_queryCancelAutoPlay)
+        s_queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
+    if (message == WM_INITDIALOG)
+        AllowMessage(s_queryCancelAutoPlay);
+    if (s_queryCancelAutoPlay && message == s_queryCancelAutoPlay)
+        return SetMsgResult(1);
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+int PatchRun::ShowPrompt(const char* message, int okDisabled, int cancelDisabled) {
+    PromptDlg dialog(message, okDisabled, cancelDisabled);
+    return static_cast<int>(dialog.DoModal());
+}
