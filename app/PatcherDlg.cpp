@@ -1,0 +1,74 @@
+#include "app/PatcherDlg.h"
+#include "app/IconPlacement.h"
+#include "platform/WinApp.h"
+#include "res/resource.h"
+
+UINT PatcherDlg::s_queryCancelAutoPlay;
+
+PatcherDlg::PatcherDlg(CWnd* parent)
+    : CDialog(IDD_PATCHER_DIALOG, parent),
+      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+BOOL PatcherDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    return TRUE;
+}
+
+void PatcherDlg::OnPaint() {
+    if (!IsIconic(m_hWnd)) {
+        CDialog::OnPaint();
+        return;
+    }
+    // Where the system paints minimised windows, the dialog draws its own icon.
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(m_hWnd, &ps);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    IconOrigin at = CentredIconOrigin(client.right - client.left, client.bottom - client.top,
+                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    DrawIcon(dc, at.x, at.y, m_hIcon);
+    EndPaint(m_hWnd, &ps);
+}
+
+HICON PatcherDlg::OnQueryDragIcon() {
+    return m_hIcon;
+}
+
+void PatcherDlg::OnOkClicked() {
+    // Hidden, the dialog's OK button is out of reach while the run drains the
+    // message queue, so the run cannot be started twice.
+    ShowWindow(SW_HIDE);
+    RunPatch();
+    CDialog::OnOK();
+}
+
+INT_PTR PatcherDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    // Answering 1 cancels AutoPlay for the disc inserted while the welcome
+    // dialog is in front; the shell's message has to pass the filter of an
+    // elevated program.
+    if (!s_queryCancelAutoPlay)
+        s_queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
+    if (message == WM_INITDIALOG)
+        AllowMessage(s_queryCancelAutoPlay);
+    if (s_queryCancelAutoPlay && message == s_queryCancelAutoPlay)
+        return SetMsgResult(1);
+
+    switch (message) {
+    case WM_PAINT:
+        OnPaint();
+        return TRUE;
+    case WM_QUERYDRAGICON:
+        // One of the messages whose result is the dialog procedure's own.
+        return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+    case WM_COMMAND:
+        if (wParam == MAKEWPARAM(IDOK, BN_CLICKED)) {
+            OnOkClicked();
+            return TRUE;
+        }
+        break;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
