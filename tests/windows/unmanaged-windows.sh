@@ -1,0 +1,12 @@
+#!/bin/sh
+# Lets Wine draw the frames of the named test programs' windows itself instead
+# of handing them to a window manager. Xvfb runs none, and Wine would otherwise
+# wait two seconds for one on every window shown or hidden.
+#   unmanaged-windows.sh PREFIX PROGRAM...
+set -e
+export WINEPREFIX="${PATCHER_WINEPREFIX:-$1}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+shift
+for program; do
+  wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$program.exe\\X11 Driver" \
+    /v Managed /d N /f >/dev/null
+done
