@@ -1,0 +1,92 @@
+// A stand-in for a product disc's own setup program, for the tests and the demo.
+// It installs "Vardenholt.msi" from its own folder with the system's msiexec,
+// waits for it, and returns its exit code. Options come from "setup.ini" beside it:
+//
+//   [setup]
+//   quiet=1       install without a user interface (msiexec /qn)
+//   exit_code=3   return 3 whatever msiexec returned
+//
+// Each run first appends its own command line, as one line, to C:\setup-standin.log,
+// so that a test can see how it was started.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char kLogPath[] = "C:\\setup-standin.log";
+const DWORD kCannotStart = 1; // msiexec could not be started
+
+void AppendToLog(const char* line) {
+    HANDLE log = CreateFileA(kLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written;
+    WriteFile(log, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    WriteFile(log, "\r\n", 2, &written, nullptr);
+    CloseHandle(log);
+}
+
+// The folder this program was started from, with its trailing backslash.
+bool OwnFolder(char (&folder)[MAX_PATH]) {
+    DWORD length = GetModuleFileNameA(nullptr, folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    char* slash = std::strrchr(folder, '\\');
+    if (!slash)
+        return false;
+    slash[1] = '\0';
+    return true;
+}
+
+DWORD RunAndWait(const char* program, char* commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return kCannotStart;
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = kCannotStart;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    AppendToLog(GetCommandLineA());
+
+    char folder[MAX_PATH];
+    if (!OwnFolder(folder))
+        return kCannotStart;
+    char ini[MAX_PATH];
+    if (std::snprintf(ini, sizeof ini, "%ssetup.ini", folder) >= static_cast<int>(sizeof ini))
+        return kCannotStart;
+    int quiet = GetPrivateProfileIntA("setup", "quiet", 0, ini);
+    char forced[32];
+    GetPrivateProfileStringA("setup", "exit_code", "", forced, sizeof forced, ini);
+
+    // The system's own msiexec by its full path, never one beside the package.
+    char msiexec[MAX_PATH];
+    UINT systemLength = GetSystemDirectoryA(msiexec, MAX_PATH);
+    if (systemLength == 0 || systemLength >= MAX_PATH ||
+        std::strlen(msiexec) + sizeof "\\msiexec.exe" > sizeof msiexec)
+        return kCannotStart;
+    std::strcat(msiexec, "\\msiexec.exe");
+    char commandLine[3 * MAX_PATH];
+    int length = std::snprintf(commandLine, sizeof commandLine, "\"%s\" /i \"%sVardenholt.msi\"%s",
+                               msiexec, folder, quiet ? " /qn" : "");
+    if (length < 0 || length >= static_cast<int>(sizeof commandLine))
+        return kCannotStart;
+
+    DWORD exitCode = RunAndWait(msiexec, commandLine);
+    if (forced[0])
+        return static_cast<int>(std::strtol(forced, nullptr, 10));
+    return static_cast<int>(exitCode);
+}
