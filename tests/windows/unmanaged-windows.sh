@@ -6,6 +6,8 @@
 set -e
 export WINEPREFIX="${PATCHER_WINEPREFIX:-$1}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 shift
+# From C:, so that Wine has a drive for its working directory.
+cd "$WINEPREFIX/drive_c"
 for program; do
   wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$program.exe\\X11 Driver" \
     /v Managed /d N /f >/dev/null
