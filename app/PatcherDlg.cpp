@@ -46,15 +46,8 @@ void PatcherDlg::OnOkClicked() {
 }
 
 INT_PTR PatcherDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    // Answering 1 cancels AutoPlay for the disc inserted while the welcome
-    // dialog is in front; the shell's message has to pass the filter of an
-    // elevated program.
-    if (!s_queryCancelAutoPlay)
-        s_queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
-    if (message == WM_INITDIALOG)
-        AllowMessage(s_queryCancelAutoPlay);
-    if (s_queryCancelAutoPlay && message == s_queryCancelAutoPlay)
-        return SetMsgResult(1);
+    if (CancelsAutoPlay(s_queryCancelAutoPlay, message))
+        return TRUE;
 
     switch (message) {
     case WM_PAINT:

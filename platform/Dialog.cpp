@@ -135,14 +135,23 @@ INT_PTR CDialog::SetMsgResult(LRESULT result) {
     return TRUE;
 }
 
-void CDialog::AllowMessage(UINT message) {
-    typedef BOOL(WINAPI * ChangeFilterFn)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
-    HMODULE user = GetModuleHandleA("user32.dll");
-    FARPROC address = user ? GetProcAddress(user, "ChangeWindowMessageFilterEx") : nullptr;
-    // Through the generic function type, as a looked-up address must be.
-    auto change = reinterpret_cast<ChangeFilterFn>(reinterpret_cast<void (*)()>(address));
-    if (change && m_hWnd && message)
-        change(m_hWnd, message, MSGFLT_ALLOW, nullptr);
+bool CDialog::CancelsAutoPlay(UINT& classMessageId, UINT message) {
+    if (!classMessageId)
+        classMessageId = RegisterWindowMessageA("QueryCancelAutoPlay");
+    if (message == WM_INITDIALOG && classMessageId) {
+        // Looked up, since systems before the message filter lack the call.
+        typedef BOOL(WINAPI * ChangeFilterFn)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+        HMODULE user = GetModuleHandleA("user32.dll");
+        FARPROC address = user ? GetProcAddress(user, "ChangeWindowMessageFilterEx") : nullptr;
+        // Through the generic function type, as a looked-up address must be.
+        auto change = reinterpret_cast<ChangeFilterFn>(reinterpret_cast<void (*)()>(address));
+        if (change && m_hWnd)
+            change(m_hWnd, classMessageId, MSGFLT_ALLOW, nullptr);
+    }
+    if (!classMessageId || message != classMessageId)
+        return false;
+    SetMsgResult(1);
+    return true;
 }
 
 INT_PTR CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -64,9 +64,13 @@ class CDialog : public CWnd {
     void OnPaint();
     // Sets the result of the message being handled; returns TRUE for WindowProc.
     INT_PTR SetMsgResult(LRESULT result);
-    // Lets the message through the filter that keeps processes of lower
-    // integrity from sending to this window; a no-op where the system has none.
-    void AllowMessage(UINT message);
+    // Answers the shell's "QueryCancelAutoPlay" with 1, which cancels AutoPlay
+    // for a disc inserted while this dialog is in front. Each dialog class
+    // passes its own id variable, registered on first use. Because the program
+    // runs elevated, the message is let through the filter that keeps
+    // processes of lower integrity from sending to the window. True when
+    // message was that one and is answered.
+    bool CancelsAutoPlay(UINT& classMessageId, UINT message);
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -20,15 +20,8 @@ BOOL PromptDlg::OnInitDialog() {
 }
 
 INT_PTR PromptDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    // Answering 1 cancels AutoPlay for a disc inserted while the prompt is in
-    // front, as when it asks for the disc; the shell's message has to pass the
-    // filter of an elevated program.
-    if (!s_queryCancelAutoPlay)
-        s_queryCancelAutoPlay = RegisterWindowMessageA("QueryCancelAutoPlay");
-    if (message == WM_INITDIALOG)
-        AllowMessage(s_queryCancelAutoPlay);
-    if (s_queryCancelAutoPlay && message == s_queryCancelAutoPlay)
-        return SetMsgResult(1);
+    if (CancelsAutoPlay(s_queryCancelAutoPlay, message))
+        return TRUE;
     return CDialog::WindowProc(message, wParam, lParam);
 }
 
