@@ -101,6 +101,18 @@ def reap_orphans(known, usage):
         time.sleep(0.02)
 
 
+def finish(process, start, known):
+    """Waits for a process timed from start, then reaps what it left detached.
+    Returns the wall time, the usage of all of them, and what is still running."""
+    _, status, rusage = os.wait4(process.pid, 0)
+    wall = time.monotonic() - start
+    process.returncode = os.waitstatus_to_exitcode(status)
+    usage = Usage()
+    usage.add(rusage)
+    left = reap_orphans(known | {process.pid}, usage)
+    return wall, usage, left
+
+
 class Bench:
     def __init__(self, args):
         self.args = args
@@ -171,12 +183,7 @@ class Bench:
             start = time.monotonic()
             child = subprocess.Popen(command, cwd=cwd, env=self.env, stdout=out,
                                      stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
-            _, status, rusage = os.wait4(child.pid, 0)
-            wall = time.monotonic() - start
-            child.returncode = os.waitstatus_to_exitcode(status)
-        usage = Usage()
-        usage.add(rusage)
-        left = reap_orphans(known | {child.pid}, usage)
+            wall, usage, left = finish(child, start, known)
         if left:
             self.notes.append(f"`{' '.join(command)}` left processes {left} running")
         sample = {"wall": wall, "cpu": usage.cpu, "rss": usage.rss_kib / 1024,
@@ -258,12 +265,7 @@ class Bench:
         # The click is posted just before the scripted user ends.
         server_start = process_cpu(self.server.pid)
         start = time.monotonic()
-        _, status, rusage = os.wait4(patcher.pid, 0)
-        wall = time.monotonic() - start
-        patcher.returncode = os.waitstatus_to_exitcode(status)
-        usage = Usage()
-        usage.add(rusage)
-        left = reap_orphans(known | {patcher.pid}, usage)
+        wall, usage, left = finish(patcher, start, known)
         if left:
             self.notes.append(f"the whole program left processes {left} running")
         server = process_cpu(self.server.pid) - server_start

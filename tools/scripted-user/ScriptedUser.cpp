@@ -4,7 +4,6 @@
 // prefix as the patcher.
 //
 //   scripted_user wait KIND [SECONDS]   wait for a visible window, print its controls
-//   scripted_user gone KIND [SECONDS]   wait until no such window is visible
 //   scripted_user click KIND ID         press a button (exit 2 when it is disabled)
 //   scripted_user watch KIND SECONDS    print each new current-file line and bar
 //                                       position of the window until it is gone
@@ -108,7 +107,7 @@ void PrintWindow(const char* kind, HWND window) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: scripted_user wait|gone|click|watch|autoplay KIND ...\n");
+        std::fprintf(stderr, "usage: scripted_user wait|click|watch|autoplay KIND ...\n");
         return 64;
     }
     std::string command = argv[1];
@@ -123,13 +122,6 @@ int main(int argc, char** argv) {
         }
         PrintWindow(kind, window);
         return 0;
-    }
-    if (command == "gone") {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < seconds * 1000; Sleep(20))
-            if (!Find(kind))
-                return 0;
-        std::printf("%s window still there\n", kind);
-        return 1;
     }
     if (command == "click" && argc > 3) {
         HWND window = WaitFor(kind, 10);
