@@ -1,15 +1,3 @@
-# Cross-compiles the Windows build with Debian's mingw-w64 (x86_64). The -posix
-# compilers are used because the win32 thread model lacks std::mutex, which
-# GoogleTest needs; everything is linked statically so that Wine needs no DLLs.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# Test programs run under Wine in the throwaway prefix that scripts/test makes.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+# The same sources for x86-64, so that the code stays right for both pointer sizes.
+set(PATCHER_MINGW_PROCESSOR x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/Toolchain-mingw.cmake)

@@ -139,14 +139,16 @@ bool CDialog::CancelsAutoPlay(UINT& classMessageId, UINT message) {
     if (!classMessageId)
         classMessageId = RegisterWindowMessageA("QueryCancelAutoPlay");
     if (message == WM_INITDIALOG && classMessageId) {
-        // Looked up, since systems before the message filter lack the call.
-        typedef BOOL(WINAPI * ChangeFilterFn)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+        // Looked up, since systems before Windows 7 lack the call (and the
+        // headers, set for XP, its declarations).
+        typedef BOOL(WINAPI * ChangeFilterFn)(HWND, UINT, DWORD, void*);
+        const DWORD kAllow = 1; // MSGFLT_ALLOW
         HMODULE user = GetModuleHandleA("user32.dll");
         FARPROC address = user ? GetProcAddress(user, "ChangeWindowMessageFilterEx") : nullptr;
         // Through the generic function type, as a looked-up address must be.
         auto change = reinterpret_cast<ChangeFilterFn>(reinterpret_cast<void (*)()>(address));
         if (change && m_hWnd)
-            change(m_hWnd, classMessageId, MSGFLT_ALLOW, nullptr);
+            change(m_hWnd, classMessageId, kAllow, nullptr);
     }
     if (!classMessageId || message != classMessageId)
         return false;

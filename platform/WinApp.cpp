@@ -71,8 +71,9 @@ HINSTANCE AfxGetResourceHandle() {
 
 int AfxWinMain() {
     // A probe of an empty or unready drive then fails instead of asking the
-    // user to insert a disk.
-    SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // user to insert a disk. XP can read the mode only by setting it.
+    const UINT quiet = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+    SetErrorMode(SetErrorMode(quiet) | quiet);
     CWinApp* app = AfxGetApp();
     if (!app)
         return -1;

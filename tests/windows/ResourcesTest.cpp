@@ -73,6 +73,13 @@ TEST(ResourcesTest, VersionRecordIs1001ForEnglishOnWindowsLatin1) {
 
 TEST(ResourcesTest, ManifestAsksForAdministratorCommonControls6AndSystemDpi) {
     std::string manifest = Resource(MAKEINTRESOURCEA(24) /*RT_MANIFEST*/, MAKEINTRESOURCEA(1));
+    const char* architecture = sizeof(void*) == 4 ? "x86" : "amd64";
+    EXPECT_NE(manifest.find("processorArchitecture=\"" + std::string(architecture) + "\"/>"),
+              std::string::npos)
+        << "the program's own identity names " << architecture;
+    // XP SP2 and SP3 parse the request in this namespace only.
+    EXPECT_NE(manifest.find("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v2\">"),
+              std::string::npos);
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
               std::string::npos);

@@ -24,7 +24,8 @@ class WelcomeDialogTest : public WindowTest {
 };
 
 TEST_F(WelcomeDialogTest, StartUpShowsTheDialogAndCancelEndsTheProgramUntouched) {
-    SetErrorMode(0);
+    // A mode the process had before start-up is kept.
+    SetErrorMode(SEM_NOGPFAULTERRORBOX);
     PatcherApp app;
     HWND shown = nullptr;
     HICON big = nullptr, small = nullptr, drag = nullptr;
@@ -50,7 +51,8 @@ TEST_F(WelcomeDialogTest, StartUpShowsTheDialogAndCancelEndsTheProgramUntouched)
     EXPECT_EQ(drag, big);
     EXPECT_EQ(autoPlay, 1);
 
-    UINT mode = GetErrorMode();
+    UINT mode = SetErrorMode(0);
+    EXPECT_TRUE(mode & SEM_NOGPFAULTERRORBOX);
     EXPECT_TRUE(mode & SEM_FAILCRITICALERRORS);
     EXPECT_TRUE(mode & SEM_NOOPENFILEERRORBOX);
     EXPECT_STREQ(app.m_pszAppName, "WelcomeDialogTest");
