@@ -11,6 +11,10 @@
 #define IDC_PROGRESS_FILE 1002
 #define IDC_PROMPT_TEXT 1003
 
+// The caption all three dialogs share; a second start finds the running
+// program's window by it.
+#define PATCHER_CAPTION "Vardenholt Installer Patcher v1.0.1"
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif
