@@ -446,6 +446,8 @@ def machine(work):
         "Kernel": f"{platform.system()} {platform.release()}",
         "Disk of the work folder": disk,
         "Wine": wine,
+        "Program": "build/windows/VardenholtPatcher.exe, the x86 program players get, under "
+                   "WoW64 in a 64-bit prefix",
     }
 
 
