@@ -125,7 +125,7 @@ class Bench:
         self.wine_temp = os.path.join(self.drive_c, "QuillmendTemp")
         self.host_c = os.path.join(self.work, "host-c")
         self.host_temp = os.path.join(self.host_c, "QuillmendTemp")
-        self.win = os.path.join(self.build, "windows")
+        self.win = os.path.join(self.build, args.windows)
         self.host = os.path.join(self.build, "host")
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
@@ -204,7 +204,7 @@ class Bench:
         return sample
 
     def wine(self, *args):
-        return ["wine", *args]
+        return [self.args.wine, *args]
 
     def scripted_user(self, *args):
         # Output to a file: a pipe would stay open in a Wine process that the
@@ -418,7 +418,7 @@ def seconds(value, digits=2):
     return "—" if value is None else f"{value:.{digits}f}"
 
 
-def machine(work):
+def machine(work, args):
     def read(path):
         try:
             with open(path) as f:
@@ -437,7 +437,7 @@ def machine(work):
         rotational = read(f"/sys/block/{device}/queue/rotational").strip()
         if rotational:
             disk += f", rotational flag {rotational}"
-    wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    wine = subprocess.run([args.wine, "--version"], capture_output=True, text=True).stdout.strip()
     return {
         "CPU": (cpu.group(1) if cpu else "unknown") +
                (f", {float(mhz.group(1)):.0f} MHz" if mhz else ""),
@@ -446,8 +446,10 @@ def machine(work):
         "Kernel": f"{platform.system()} {platform.release()}",
         "Disk of the work folder": disk,
         "Wine": wine,
-        "Program": "build/windows/VardenholtPatcher.exe, the x86 program players get, under "
-                   "WoW64 in a 64-bit prefix",
+        "Program": (f"build/{args.windows}/VardenholtPatcher.exe, " +
+                    ("the x86 program players get, under WoW64 in a 64-bit prefix"
+                     if args.windows == "windows" else
+                     "the x86-64 build (this machine runs no 32-bit programs)")),
     }
 
 
@@ -532,7 +534,7 @@ def write_report(args, bench, figures, samples, load_before, started):
 
     out.append("## Machine\n")
     out.append("| | |\n|---|---|")
-    for k, v in machine(bench.work).items():
+    for k, v in machine(bench.work, args).items():
         out.append(f"| {k} | {v} |")
     load_after = os.getloadavg()
     out.append(f"| Load average (1, 5, 15 min) before | {', '.join(f'{x:.2f}' for x in load_before)} |")
@@ -681,6 +683,9 @@ def main():
     parser.add_argument("--size", type=int, required=True, help="the disc's size in MB")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--out", required=True)
+    parser.add_argument("--windows", default="windows",
+                        help="the Windows build folder under --build (windows or windows-x64)")
+    parser.add_argument("--wine", default="wine", help="the Wine loader that starts its programs")
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
         sys.exit("bench: no DISPLAY; tools/bench/run-benchmarks starts Xvfb")
