@@ -8,6 +8,10 @@
 
 namespace {
 
+bool IsPlainFolder(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 // Opens the folder itself, never what a link in its place leads to, and keeps
 // it from being renamed or deleted while the handle is open: the folder listed
 // and emptied by path is then the one that was checked. Invalid when the path
@@ -25,9 +29,11 @@ HANDLE HoldFolder(const char* folder) {
     if (held == INVALID_HANDLE_VALUE)
         return held;
     BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileInformationByHandle(held, &info) &&
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    // Wine opens what a link leads to even when asked for the link itself, so
+    // the path's own attributes, read while the folder is held, must agree.
+    DWORD attributes = GetFileAttributesA(path);
+    if (GetFileInformationByHandle(held, &info) && IsPlainFolder(info.dwFileAttributes) &&
+        attributes != INVALID_FILE_ATTRIBUTES && IsPlainFolder(attributes))
         return held;
     CloseHandle(held);
     return INVALID_HANDLE_VALUE;
