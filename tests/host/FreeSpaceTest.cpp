@@ -100,7 +100,7 @@ TEST_F(FreeSpace, ADriveWithoutAccessRightsIsTakenOnlyWhereTheSystemDriveKeepsNo
         if (c.ntfsDriveToo)
             AddDrive('G', DRIVE_FIXED, 9000000, 9000000);
         else
-            hostfs::MapDrive('G', "", DRIVE_FIXED);
+            hostfs::MapDrive('G', "", DRIVE_FIXED); // no folder: not listed
         std::strcpy(path, "untouched");
         EXPECT_EQ(PatchRun::FindTempLocation(path), std::strcmp(c.chosen, "untouched") != 0);
         EXPECT_STREQ(path, c.chosen);

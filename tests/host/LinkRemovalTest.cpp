@@ -59,7 +59,7 @@ TEST_F(LinkRemoval, AFolderSwappedForALinkOnceCheckedLosesNothingOutside) {
         MakeFile(folder + "\\sub\\low.dat", "copy 2");
         hostfs::SwapForLinkWhenListed(swapped, outside);
         Recorder::calls.clear();
-        PatchRun::RemoveTree((folder + "\\").c_str(), Recorder::Record);
+        EXPECT_NE(PatchRun::RemoveTree((folder + "\\").c_str(), Recorder::Record), 0);
         ASSERT_NE(hostfs::SwapOutcome(), hostfs::Swap::Pending) << "the folder was never listed";
         ExpectOutsideIntact();
         EXPECT_FALSE(Exists(folder));
