@@ -44,6 +44,25 @@ int FreeSpace(const char* root, DiskFreeSpaceExFn freeSpaceEx, int64_t* freeByte
     return 1;
 }
 
+// The drive's file-system flags; 0 when they can't be read.
+int VolumeFlags(const char* root, DWORD* flags) {
+    return GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, flags, nullptr, 0);
+}
+
+// The copy's private folder protects it only where access rights are kept
+// (NTFS keeps them, FAT32 and exFAT don't), so such a drive is required
+// whenever the system's own drive keeps them; an installation on FAT32 has
+// nothing to protect. A system drive that can't be told is taken to keep them.
+int AccessRightsRequired() {
+    char windows[kPathSize];
+    UINT length = GetSystemWindowsDirectoryA(windows, kPathSize);
+    if (length < 2 || length >= kPathSize || windows[1] != ':')
+        return 1;
+    const char root[] = {windows[0], ':', '\\', '\0'};
+    DWORD flags;
+    return !VolumeFlags(root, &flags) || (flags & FILE_PERSISTENT_ACLS);
+}
+
 } // namespace
 
 int PatchRun::FindSourceDisc(char (&discRoot)[kPathSize]) {
@@ -72,11 +91,17 @@ int PatchRun::FindTempLocation(char (&tempPath)[kPathSize]) {
     FARPROC address = kernel ? GetProcAddress(kernel, "GetDiskFreeSpaceExA") : nullptr;
     // Through the generic function type, as a looked-up address must be.
     auto freeSpaceEx = reinterpret_cast<DiskFreeSpaceExFn>(reinterpret_cast<void (*)()>(address));
+    int rightsRequired = AccessRightsRequired();
     char list[kDriveListSize];
     ListDrives(list);
     for (const char* entry = list; *entry; entry += strlen(entry) + 1) {
         char root[kPathSize];
         if (!DriveRoot(entry, root) || GetDriveTypeA(root) != DRIVE_FIXED)
+            continue;
+        // A USB hard disk formatted FAT32 reports itself as fixed, and keeps
+        // no access rights.
+        DWORD flags;
+        if (rightsRequired && !(VolumeFlags(root, &flags) && (flags & FILE_PERSISTENT_ACLS)))
             continue;
         // The sum wraps at 32 bits as the byte counts do, then widens with its sign.
         int64_t required =

@@ -49,4 +49,21 @@ std::string HostPath(const char* windowsPath);
 int OpenFindHandles();
 int OpenFiles();
 
+// The file-system flags GetVolumeInformationA reports for the drive; a drive
+// reports NTFS's (FILE_PERSISTENT_ACLS among them) until told otherwise.
+void SetVolumeFlags(char letter, uint32_t flags);
+// The Windows folder that GetSystemWindowsDirectoryA gives; C:\WINDOWS by default.
+void SetWindowsFolder(const std::string& windowsPath);
+
+// Another process's move, made when the stand-in is about to list `folder`
+// (FindFirstFileA on it): the folder is renamed aside and a link to `target`
+// takes its place. As on Windows, the rename is refused while a search lists
+// the folder or a handle without FILE_SHARE_DELETE holds it open.
+enum class Swap { Pending, Done, Refused };
+void SwapForLinkWhenListed(const std::string& folder, const std::string& target);
+Swap SwapOutcome();
+
+// Handles from CreateFileA not yet closed.
+int OpenHandles();
+
 } // namespace hostfs

@@ -21,7 +21,7 @@ State& state() {
     return s;
 }
 
-static std::string Normalise(const std::string& windowsPath) {
+std::string Normalise(const std::string& windowsPath) {
     std::string key = windowsPath;
     while (key.size() > 3 && key.back() == '\\')
         key.pop_back();
@@ -106,6 +106,45 @@ int OpenFiles() {
     return static_cast<int>(state().files.size());
 }
 
+void SetVolumeFlags(char letter, uint32_t flags) {
+    state().drives[static_cast<char>(std::toupper(letter))].volumeFlags = flags;
+}
+
+void SetWindowsFolder(const std::string& windowsPath) {
+    state().windowsFolder = windowsPath;
+}
+
+void SwapForLinkWhenListed(const std::string& folder, const std::string& target) {
+    state().swapFolder = Normalise(folder);
+    state().swapTarget = target;
+    state().swap = Swap::Pending;
+}
+
+Swap SwapOutcome() {
+    return state().swap;
+}
+
+int OpenHandles() {
+    return static_cast<int>(state().handles.size());
+}
+
+// The armed swap, if `folder` is the one it waits for.
+static void SwapIfDue(const std::string& folder) {
+    State& s = state();
+    if (s.swapFolder.empty() || s.swap != Swap::Pending || Normalise(folder) != s.swapFolder)
+        return;
+    bool held = s.listed.count(s.swapFolder) > 0;
+    for (const auto& h : s.handles)
+        held |= h.second.path == s.swapFolder && !(h.second.share & FILE_SHARE_DELETE);
+    std::string host = HostPath(s.swapFolder.c_str());
+    if (held || std::rename(host.c_str(), (host + ".aside").c_str()) != 0 ||
+        symlink(HostPath(s.swapTarget.c_str()).c_str(), host.c_str()) != 0) {
+        s.swap = Swap::Refused;
+        return;
+    }
+    s.swap = Swap::Done;
+}
+
 } // namespace hostfs
 
 using hostfs::Fault;
@@ -115,6 +154,7 @@ namespace {
 struct FindState {
     std::vector<WIN32_FIND_DATAA> entries;
     size_t next = 0;
+    std::string folder; // normalised; its rename is refused while listed
 };
 
 bool FillEntry(const std::string& folder, const std::string& name, WIN32_FIND_DATAA* data) {
@@ -243,6 +283,7 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
     std::string folder = pattern.substr(0, pattern.size() - 1);
     if (hostfs::Fails(Fault::List, folder.c_str()))
         return INVALID_HANDLE_VALUE;
+    hostfs::SwapIfDue(folder);
     std::string host = folder.empty() ? std::string(".") : hostfs::HostPath(folder.c_str());
     if (host.empty())
         host = ".";
@@ -271,6 +312,8 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
     }
     *lpFindFileData = find->entries[0];
     find->next = 1;
+    find->folder = hostfs::Normalise(folder);
+    hostfs::state().listed.insert(find->folder);
     hostfs::state().openFinds++;
     return find;
 }
@@ -286,7 +329,10 @@ BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
 BOOL FindClose(HANDLE hFindFile) {
     if (!hFindFile || hFindFile == INVALID_HANDLE_VALUE)
         return FALSE;
-    delete static_cast<FindState*>(hFindFile);
+    auto* find = static_cast<FindState*>(hFindFile);
+    auto& listed = hostfs::state().listed;
+    listed.erase(listed.find(find->folder));
+    delete find;
     hostfs::state().openFinds--;
     return TRUE;
 }
@@ -328,4 +374,112 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
         !FillEntry(host.substr(0, slash), host.substr(slash + 1), &data))
         return INVALID_FILE_ATTRIBUTES;
     return data.dwFileAttributes;
+}
+
+namespace {
+
+// Which of reading, writing and deleting an access right takes part in, for
+// the sharing check.
+unsigned SharingUse(DWORD access) {
+    unsigned use = 0;
+    if (access & (0x80000000u | 0x10000000u | 0x0001 | 0x0020)) // generic read/all, data, execute
+        use |= FILE_SHARE_READ;
+    if (access & (0x40000000u | 0x10000000u | 0x0002 | 0x0004)) // generic write/all, data, append
+        use |= FILE_SHARE_WRITE;
+    if (access & (0x00010000u | 0x10000000u)) // DELETE, generic all
+        use |= FILE_SHARE_DELETE;
+    return use;
+}
+
+} // namespace
+
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                   HANDLE) {
+    // Only opening what exists is modelled.
+    if (dwCreationDisposition != OPEN_EXISTING)
+        return INVALID_HANDLE_VALUE;
+    std::string host = hostfs::HostPath(lpFileName);
+    while (host.size() > 1 && host.back() == '/')
+        host.pop_back();
+    struct stat st, target;
+    bool noFollow = dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT;
+    if ((noFollow ? lstat(host.c_str(), &st) : stat(host.c_str(), &st)) != 0)
+        return INVALID_HANDLE_VALUE;
+    DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+    bool directory = S_ISDIR(st.st_mode);
+    if (S_ISLNK(st.st_mode)) {
+        // The link itself, as Wine shows a Unix symlink: a reparse point.
+        directory = stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+        attributes = FILE_ATTRIBUTE_REPARSE_POINT | (directory ? FILE_ATTRIBUTE_DIRECTORY : 0);
+    } else if (directory) {
+        attributes = FILE_ATTRIBUTE_DIRECTORY;
+    }
+    // A folder opens only with backup semantics, as on Windows.
+    if (directory && !(dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS))
+        return INVALID_HANDLE_VALUE;
+    hostfs::OpenHandle opened;
+    opened.path = hostfs::Normalise(lpFileName);
+    opened.access = dwDesiredAccess;
+    opened.share = dwShareMode;
+    opened.attributes = attributes;
+    // Each side must share what the other uses.
+    for (const auto& h : hostfs::state().handles)
+        if (h.second.path == opened.path && ((SharingUse(opened.access) & ~h.second.share) ||
+                                             (SharingUse(h.second.access) & ~opened.share)))
+            return INVALID_HANDLE_VALUE;
+    auto* handle = new char;
+    hostfs::state().handles[handle] = opened;
+    return handle;
+}
+
+BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+    auto it = hostfs::state().handles.find(hFile);
+    if (it == hostfs::state().handles.end())
+        return FALSE;
+    std::memset(lpFileInformation, 0, sizeof *lpFileInformation);
+    lpFileInformation->dwFileAttributes = it->second.attributes;
+    lpFileInformation->nNumberOfLinks = 1;
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE hObject) {
+    auto it = hostfs::state().handles.find(hObject);
+    if (it == hostfs::state().handles.end())
+        return FALSE;
+    delete static_cast<char*>(const_cast<void*>(it->first));
+    hostfs::state().handles.erase(it);
+    return TRUE;
+}
+
+BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWORD nVolumeNameSize,
+                           DWORD* lpVolumeSerialNumber, DWORD* lpMaximumComponentLength,
+                           DWORD* lpFileSystemFlags, LPSTR lpFileSystemNameBuffer,
+                           DWORD nFileSystemNameSize) {
+    if (GetDriveTypeA(lpRootPathName) <= DRIVE_NO_ROOT_DIR)
+        return FALSE;
+    DWORD flags = hostfs::DriveOf(lpRootPathName)->volumeFlags;
+    const char* name = (flags & FILE_PERSISTENT_ACLS) ? "NTFS" : "FAT32";
+    if ((lpVolumeNameBuffer && nVolumeNameSize < 1) ||
+        (lpFileSystemNameBuffer && nFileSystemNameSize <= std::strlen(name)))
+        return FALSE;
+    if (lpVolumeNameBuffer)
+        lpVolumeNameBuffer[0] = '\0';
+    if (lpVolumeSerialNumber)
+        *lpVolumeSerialNumber = 0;
+    if (lpMaximumComponentLength)
+        *lpMaximumComponentLength = 255;
+    if (lpFileSystemFlags)
+        *lpFileSystemFlags = flags;
+    if (lpFileSystemNameBuffer)
+        std::strcpy(lpFileSystemNameBuffer, name);
+    return TRUE;
+}
+
+UINT GetSystemWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+    const std::string& folder = hostfs::state().windowsFolder;
+    if (folder.size() >= uSize)
+        return static_cast<UINT>(folder.size() + 1);
+    std::memcpy(lpBuffer, folder.c_str(), folder.size() + 1);
+    return static_cast<UINT>(folder.size());
 }

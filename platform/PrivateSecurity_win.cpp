@@ -26,22 +26,53 @@ int CurrentUserSid(char* sid, size_t size) {
     return ok;
 }
 
+// Whether the process's token holds the Administrators group enabled: an
+// elevated administrator, or any administrator where the system knows no
+// elevation. An unelevated one holds it for deny only, which doesn't count.
+int HoldsAdministrators() {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
+    PSID administrators;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators))
+        return 0;
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(nullptr, administrators, &member))
+        member = FALSE;
+    FreeSid(administrators);
+    return member != FALSE;
+}
+
+void* FromString(const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+        return nullptr;
+    return descriptor;
+}
+
 } // namespace
 
-PrivateSecurity::PrivateSecurity() : m_descriptor(nullptr) {
+PrivateSecurity::PrivateSecurity() : PrivateSecurity(HoldsAdministrators()) {}
+
+// Protected (P), so nothing is inherited from the drive root; each entry
+// applies to the folder and is inherited by its files (OI) and folders (CI).
+PrivateSecurity::PrivateSecurity(int holdsAdministrators) : m_descriptor(nullptr) {
+    if (holdsAdministrators) {
+        // Systems without integrity labels (XP) can't read the label's entry;
+        // they get the same access list without it.
+        m_descriptor = FromString("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)S:(ML;OICI;NW;;;HI)");
+        if (!m_descriptor)
+            m_descriptor = FromString("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+        return;
+    }
     char sid[SECURITY_MAX_SID_SIZE * 4];
     if (!CurrentUserSid(sid, sizeof sid))
         return;
-    // Protected (P), so nothing is inherited from the drive root; each entry
-    // applies to the folder and is inherited by its files (OI) and folders (CI).
     char sddl[512];
     if (snprintf(sddl, sizeof sddl, "D:P(A;OICI;FA;;;%s)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", sid) >=
         static_cast<int>(sizeof sddl))
         return;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
-                                                             nullptr))
-        m_descriptor = descriptor;
+    m_descriptor = FromString(sddl);
 }
 
 PrivateSecurity::~PrivateSecurity() {

@@ -87,3 +87,45 @@ BOOL DeleteFileA(LPCSTR lpFileName);
 BOOL RemoveDirectoryA(LPCSTR lpPathName);
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 DWORD GetFileAttributesA(LPCSTR lpFileName);
+
+// Folder handles, for holding a folder while it is emptied: opened without
+// following a link in its place, with Windows' sharing (a handle without
+// FILE_SHARE_DELETE keeps others from renaming the folder).
+#define FILE_LIST_DIRECTORY 0x0001
+#define FILE_READ_ATTRIBUTES 0x0080
+#define FILE_SHARE_READ 0x01
+#define FILE_SHARE_WRITE 0x02
+#define FILE_SHARE_DELETE 0x04
+#define OPEN_EXISTING 3
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
+
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
+BOOL CloseHandle(HANDLE hObject);
+
+// Volume flags, and the folder whose drive is the system's own.
+#define FILE_CASE_PRESERVED_NAMES 0x00000002
+#define FILE_PERSISTENT_ACLS 0x00000008
+typedef unsigned UINT;
+BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWORD nVolumeNameSize,
+                           DWORD* lpVolumeSerialNumber, DWORD* lpMaximumComponentLength,
+                           DWORD* lpFileSystemFlags, LPSTR lpFileSystemNameBuffer,
+                           DWORD nFileSystemNameSize);
+UINT GetSystemWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);

@@ -33,6 +33,7 @@ TestDrives::TestDrives() {
 TestDrives::~TestDrives() {
     EXPECT_EQ(hostfs::OpenFindHandles(), 0) << "a search handle was left open";
     EXPECT_EQ(hostfs::OpenFiles(), 0) << "a file was left open";
+    EXPECT_EQ(hostfs::OpenHandles(), 0) << "a handle was left open";
     hostfs::Reset();
     std::error_code ignored;
     // Read-only folders would stop the clean-up.

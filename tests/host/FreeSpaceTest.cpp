@@ -75,6 +75,38 @@ TEST_F(FreeSpace, ADriveWhoseQueryFailsIsPassedOver) {
     EXPECT_STREQ(path, "G:\\QuillmendTemp\\");
 }
 
+TEST_F(FreeSpace, ADriveWithoutAccessRightsIsTakenOnlyWhereTheSystemDriveKeepsNone) {
+    const uint32_t ntfs = FILE_CASE_PRESERVED_NAMES | FILE_PERSISTENT_ACLS;
+    const uint32_t fat32 = FILE_CASE_PRESERVED_NAMES;
+    AddDrive('F', DRIVE_FIXED, 9000000, 9000000);
+    hostfs::SetVolumeFlags('F', fat32);
+    struct Case {
+        const char* windowsFolder;
+        uint32_t systemDriveFlags; // C:'s
+        bool ntfsDriveToo;         // G:, NTFS with room, after F:
+        const char* chosen;
+    } cases[] = {
+        {"C:\\WINDOWS", ntfs, true, "G:\\QuillmendTemp\\"},
+        {"C:\\WINDOWS", ntfs, false, "untouched"},
+        {"C:\\WINDOWS", fat32, true, "F:\\QuillmendTemp\\"},
+        {"F:\\WINDOWS", ntfs, true, "F:\\QuillmendTemp\\"}, // the system is on F: itself
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.windowsFolder) +
+                     (c.systemDriveFlags == ntfs ? " C: NTFS" : " C: FAT32") +
+                     (c.ntfsDriveToo ? ", G: NTFS" : ""));
+        hostfs::SetWindowsFolder(c.windowsFolder);
+        hostfs::SetVolumeFlags('C', c.systemDriveFlags);
+        if (c.ntfsDriveToo)
+            AddDrive('G', DRIVE_FIXED, 9000000, 9000000);
+        else
+            hostfs::MapDrive('G', "", DRIVE_FIXED); // no folder: not listed
+        std::strcpy(path, "untouched");
+        EXPECT_EQ(PatchRun::FindTempLocation(path), std::strcmp(c.chosen, "untouched") != 0);
+        EXPECT_STREQ(path, c.chosen);
+    }
+}
+
 TEST_F(FreeSpace, WithoutTheExtendedCallTheClusterProductCountsIn32Bits) {
     hostfs::SetExtendedFreeSpaceAbsent(true);
     struct Case {

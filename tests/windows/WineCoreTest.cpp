@@ -3,11 +3,13 @@
 #include "TestDrives.h"
 
 #include "patch/PatchRun.h"
+#include "platform/PrivateSecurity.h"
 
 #include <windows.h>
 
 #include <aclapi.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sddl.h>
@@ -96,6 +98,64 @@ TEST(WineSecurity, TheTemporaryFolderLetsInOnlyTheUserSystemAndAdministrators) {
     std::vector<std::string> others = Granted(defaultFolder);
     EXPECT_FALSE(std::all_of(others.begin(), others.end(), isAllowed))
         << "default security lets others in, or the check above proves nothing";
+}
+
+// The descriptor's access list in its string form.
+std::string AccessList(const PrivateSecurity& security) {
+    char* text = nullptr;
+    if (!security.Descriptor() ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            security.Descriptor(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+        return "(none)";
+    std::string s = text;
+    LocalFree(text);
+    return s;
+}
+
+// The descriptor's integrity label, or "" without one. Wine reads labels from
+// their string form but doesn't write them back into it, so the entry is
+// spelt out here: its type, inheritance flags, policy mask and level SID.
+std::string Label(const PrivateSecurity& security) {
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL sacl = nullptr;
+    if (!security.Descriptor() ||
+        !GetSecurityDescriptorSacl(security.Descriptor(), &present, &sacl, &defaulted) || !sacl)
+        return "";
+    std::string s;
+    for (DWORD i = 0; i < sacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr; // a label's entry has the same layout
+        if (!GetAce(sacl, i, reinterpret_cast<void**>(&ace)))
+            return "?";
+        char text[64];
+        snprintf(text, sizeof text, "(type 0x%x, flags 0x%x, mask 0x%lx, ", ace->Header.AceType,
+                 ace->Header.AceFlags, static_cast<unsigned long>(ace->Mask));
+        s += text + SidString(&ace->SidStart) + ")";
+    }
+    return s;
+}
+
+// Whether the system knows integrity labels (Vista and later): XP's security
+// strings have no label entry.
+bool SystemKnowsLabels() {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("S:(ML;;NW;;;HI)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return false;
+    LocalFree(descriptor);
+    return true;
+}
+
+TEST(WineSecurity, OnlyTheElevatedSideCanWriteTheCopyAndALimitedUserKeepsItsEntry) {
+    // An unelevated program of the same user holds Administrators for deny
+    // only, and runs below the high label (S-1-16-12288), which forbids writes
+    // from below (mask 0x1) to the folder and all it holds (flags 0x3).
+    PrivateSecurity elevated(1), limited(0);
+    EXPECT_EQ(AccessList(elevated), "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+    EXPECT_EQ(Label(elevated),
+              SystemKnowsLabels() ? "(type 0x11, flags 0x3, mask 0x1, S-1-16-12288)" : "");
+    EXPECT_EQ(AccessList(limited),
+              "D:P(A;OICI;FA;;;" + UserSid() + ")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+    EXPECT_EQ(Label(limited), "");
 }
 
 struct WineLinks : ::testing::Test {
