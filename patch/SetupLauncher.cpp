@@ -1,13 +1,14 @@
-// Starting the copy's setup program and waiting for it.
+// Starting the copy's setup program and waiting for it, and for whatever it
+// hands the install over to, before the copy may go.
 #include "patch/PatchRun.h"
 #include "patch/PathBuffer.h"
-#include "platform/Crt.h"
+#include "platform/Process.h"
 
 int PatchRun::RunSetup(const char* folder) {
     char path[kPathSize];
     // The folder ends in a backslash, so the name follows it directly.
     if (!PathCopy(path, folder) || !PathAppend(path, kSetupName))
         return 0;
-    const char* const arguments[] = {path, nullptr};
-    return crt::spawnv(crt::kWait, path, arguments) == 0;
+    uint32_t exitCode;
+    return RunAndWaitForAll(path, &exitCode) && exitCode == 0;
 }

@@ -1,4 +1,4 @@
-// The C runtime's buffered files, attribute change and process spawning, as
+// The C runtime's buffered files and attribute change, as
 // the patch code uses them. On Windows these are the runtime's own functions;
 // the host build maps the Windows paths it is given onto host folders.
 #pragma once
@@ -9,7 +9,6 @@
 namespace crt {
 
 constexpr int kWriteAttribute = 0x80; // _S_IWRITE
-constexpr int kWait = 0;              // _P_WAIT
 
 FILE* fopen(const char* path, const char* mode);
 int fclose(FILE* file);
@@ -18,6 +17,5 @@ long ftell(FILE* file);
 size_t fread(void* buffer, size_t size, size_t count, FILE* file);
 size_t fwrite(const void* buffer, size_t size, size_t count, FILE* file);
 int chmod(const char* path, int mode);
-intptr_t spawnv(int mode, const char* path, const char* const* argv);
 
 } // namespace crt

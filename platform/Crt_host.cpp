@@ -3,12 +3,8 @@
 #include "platform/HostFsState_host.h"
 
 #include <cstring>
-#include <spawn.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
 using hostfs::Fault;
 
@@ -73,28 +69,6 @@ int chmod(const char* path, int mode) {
     mode_t bits = st.st_mode & 07777;
     bits = (mode & kWriteAttribute) ? (bits | S_IWUSR) : (bits & ~(S_IWUSR | S_IWGRP | S_IWOTH));
     return ::chmod(host.c_str(), bits);
-}
-
-intptr_t spawnv(int mode, const char* path, const char* const* argv) {
-    if (mode != kWait)
-        return -1;
-    std::string host = hostfs::HostPath(path);
-    // Windows has no execute permission: any file may be started.
-    struct stat st;
-    if (stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        (!(st.st_mode & S_IXUSR) && ::chmod(host.c_str(), (st.st_mode & 07777) | S_IXUSR) != 0))
-        return -1;
-    std::vector<char*> args;
-    for (const char* const* a = argv; *a; ++a)
-        args.push_back(const_cast<char*>(*a));
-    args.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawn(&pid, host.c_str(), nullptr, nullptr, args.data(), environ) != 0)
-        return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 } // namespace crt

@@ -1,7 +1,6 @@
 #include "platform/Crt.h"
 
 #include <io.h>
-#include <process.h>
 
 namespace crt {
 
@@ -26,8 +25,4 @@ size_t fwrite(const void* buffer, size_t size, size_t count, FILE* file) {
 int chmod(const char* path, int mode) {
     return ::_chmod(path, mode);
 }
-intptr_t spawnv(int mode, const char* path, const char* const* argv) {
-    return ::_spawnv(mode, path, argv);
-}
-
 } // namespace crt

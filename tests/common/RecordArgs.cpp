@@ -3,22 +3,75 @@
 // the number in "exitcode.txt" beside it (0 when there is none). When the
 // environment names a log in RECORD_ARGS_LOG, it also appends a line there:
 // its command line and the size of the "Vardenholt.msi" beside it (-1 if none).
+//
+// Like the launchers many discs carry, it can hand the install over to a copy
+// of itself before it exits:
+// - with "handover.txt" beside it, the copy reads the package two seconds later
+//   and, as its last act, writes the size it saw to "handed-over.txt";
+// - with "breakaway.txt" beside it, the copy is started to break away from the
+//   job (on the host: in a process group of its own); whether that start
+//   succeeded goes to "breakaway-start.txt". The copy waits until
+//   "release.txt" appears (at most a minute), then writes "broke-away.txt".
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <spawn.h>
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
+#include <thread>
+
+namespace {
+
+long long PackageSize(const std::string& folder) {
+    std::ifstream package(folder + "Vardenholt.msi", std::ios::binary | std::ios::ate);
+    return package ? static_cast<long long>(package.tellg()) : -1;
+}
+
+bool Exists(const std::string& path) {
+    return static_cast<bool>(std::ifstream(path));
+}
+
+// Starts this program again with one argument; 1 when it started.
+int StartCopy(const char* self, const char* argument, bool breakAway) {
+#ifdef _WIN32
+    std::string commandLine = std::string("\"") + self + "\" " + argument;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(self, &commandLine[0], nullptr, nullptr, FALSE,
+                        breakAway ? CREATE_BREAKAWAY_FROM_JOB : 0, nullptr, nullptr, &startup,
+                        &process))
+        return 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 1;
+#else
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (breakAway) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+    }
+    char* arguments[] = {const_cast<char*>(self), const_cast<char*>(argument), nullptr};
+    pid_t pid;
+    int started = posix_spawn(&pid, self, nullptr, &attributes, arguments, environ) == 0;
+    posix_spawnattr_destroy(&attributes);
+    return started;
+#endif
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     std::string commandLine;
     char self[4096] = {};
 #ifdef _WIN32
-    (void)argc;
-    (void)argv;
     commandLine = GetCommandLineA();
     GetModuleFileNameA(nullptr, self, sizeof self - 1);
     const char separator = '\\';
@@ -31,12 +84,28 @@ int main(int argc, char** argv) {
 #endif
     std::string folder(self);
     folder.erase(folder.rfind(separator) + 1);
-    std::ofstream(folder + "cmdline.txt") << commandLine;
-    if (const char* log = getenv("RECORD_ARGS_LOG")) {
-        std::ifstream package(folder + "Vardenholt.msi", std::ios::binary | std::ios::ate);
-        long long size = package ? static_cast<long long>(package.tellg()) : -1;
-        std::ofstream(log, std::ios::app) << commandLine << ' ' << size << '\n';
+
+    using std::chrono::milliseconds;
+    std::string role = argc > 1 ? argv[1] : "";
+    if (role == "handed-over") {
+        std::this_thread::sleep_for(milliseconds(2000));
+        std::ofstream(folder + "handed-over.txt") << PackageSize(folder);
+        return 0;
     }
+    if (role == "broke-away") {
+        for (int i = 0; i < 600 && !Exists(folder + "release.txt"); ++i)
+            std::this_thread::sleep_for(milliseconds(100));
+        std::ofstream(folder + "broke-away.txt") << "released";
+        return 0;
+    }
+
+    std::ofstream(folder + "cmdline.txt") << commandLine;
+    if (const char* log = getenv("RECORD_ARGS_LOG"))
+        std::ofstream(log, std::ios::app) << commandLine << ' ' << PackageSize(folder) << '\n';
+    if (Exists(folder + "handover.txt") && !StartCopy(self, "handed-over", false))
+        return 101;
+    if (Exists(folder + "breakaway.txt"))
+        std::ofstream(folder + "breakaway-start.txt") << StartCopy(self, "broke-away", true);
     int code = 0;
     std::ifstream(folder + "exitcode.txt") >> code;
     return code;

@@ -5,6 +5,8 @@
 //   [setup]
 //   quiet=1       install without a user interface (msiexec /qn)
 //   exit_code=3   return 3 whatever msiexec returned
+//   handover=5    like the launchers many discs carry: start a copy of itself
+//                 and return 0 at once; the copy waits 5 seconds, then installs
 //
 // Each run first appends its own command line, as one line, to C:\setup-standin.log,
 // so that a test can see how it was started.
@@ -18,6 +20,7 @@ namespace {
 
 const char kLogPath[] = "C:\\setup-standin.log";
 const DWORD kCannotStart = 1; // msiexec could not be started
+const char kHandedOver[] = "/handed-over";
 
 void AppendToLog(const char* line) {
     HANDLE log = CreateFileA(kLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -42,18 +45,26 @@ bool OwnFolder(char (&folder)[MAX_PATH]) {
     return true;
 }
 
-DWORD RunAndWait(const char* program, char* commandLine) {
+// Starts a program; its process handle, or null when it could not be started.
+HANDLE Start(const char* program, char* commandLine) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
-        return kCannotStart;
+        return nullptr;
     CloseHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    return process.hProcess;
+}
+
+DWORD RunAndWait(const char* program, char* commandLine) {
+    HANDLE process = Start(program, commandLine);
+    if (!process)
+        return kCannotStart;
+    WaitForSingleObject(process, INFINITE);
     DWORD exitCode = kCannotStart;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(process, &exitCode);
+    CloseHandle(process);
     return exitCode;
 }
 
@@ -69,6 +80,25 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (std::snprintf(ini, sizeof ini, "%ssetup.ini", folder) >= static_cast<int>(sizeof ini))
         return kCannotStart;
     int quiet = GetPrivateProfileIntA("setup", "quiet", 0, ini);
+    int handover = GetPrivateProfileIntA("setup", "handover", 0, ini);
+    // The copy is told apart by the one argument it is given.
+    const char* handedOver = std::strstr(GetCommandLineA(), kHandedOver);
+    if (handover > 0 && !handedOver) {
+        char self[MAX_PATH];
+        char copyLine[2 * MAX_PATH];
+        DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH ||
+            std::snprintf(copyLine, sizeof copyLine, "\"%s\" %s", self, kHandedOver) >=
+                static_cast<int>(sizeof copyLine))
+            return kCannotStart;
+        HANDLE copy = Start(self, copyLine);
+        if (!copy)
+            return kCannotStart;
+        CloseHandle(copy);
+        return 0;
+    }
+    if (handedOver)
+        Sleep(static_cast<DWORD>(handover) * 1000);
     char forced[32];
     GetPrivateProfileStringA("setup", "exit_code", "", forced, sizeof forced, ini);
 

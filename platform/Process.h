@@ -1,0 +1,13 @@
+// Starting the copy's setup program and waiting until it, and whatever it
+// started, have ended. Setup programs often hand the install over to another
+// process and exit at once; the copy they install from must outlive that too.
+#pragma once
+
+#include <cstdint>
+
+// Starts the program at the path with the path alone as its command line (no
+// quotes added), this program's environment and current folder, and waits until
+// no process it started is left, except those that broke away on purpose. Where
+// the system gives no way to follow those, it waits for the program alone.
+// 1 and the program's own exit code, or 0 when it could not be started.
+int RunAndWaitForAll(const char* path, uint32_t* exitCode);
