@@ -1,0 +1,44 @@
+// The percentage that the progress window shows for a byte count.
+#include "ui/Percent.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Case {
+    int32_t bytes;
+    int32_t total;
+    int32_t percent;
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.bytes << " of " << c.total;
+}
+
+class PercentTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(PercentTest, TruncatesTheSinglePrecisionQuotient) {
+    EXPECT_EQ(ProgressPercent(GetParam().bytes, GetParam().total), GetParam().percent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PercentTest,
+    ::testing::Values(Case{0, 200, 0}, Case{1, 200, 0}, Case{2, 200, 1}, Case{199, 200, 99},
+                      Case{200, 200, 100},
+                      // Narrowed to single precision, a quotient just under 100 becomes 100.
+                      Case{599999990, 600000000, 100}, Case{599999000, 600000000, 99},
+                      // Quotients that lie a hair below a single-precision midpoint
+                      // under a whole number: in double precision they round onto
+                      // the midpoint, which then rounds up to the whole number. At
+                      // the x87 unit's extended precision they would stay below it.
+                      Case{550502378, 550502399, 100}, Case{275251189, 550502399, 50},
+                      Case{60817405, 608174079, 10}, Case{40516975, 1350565887, 3},
+                      Case{INT32_MAX / 2, INT32_MAX, 50},
+                      // No integer overflow: the product is formed in floating point.
+                      Case{INT32_MAX, INT32_MAX, 100},
+                      // A total of 0 gives 0 without a fault.
+                      Case{0, 0, 0}, Case{5, 0, 0}, Case{-5, 0, 0},
+                      // Beyond 32 bits there is no percentage to show.
+                      Case{INT32_MAX, 1, 0}));
+
+} // namespace
