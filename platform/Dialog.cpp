@@ -135,21 +135,33 @@ INT_PTR CDialog::SetMsgResult(LRESULT result) {
     return TRUE;
 }
 
+void AllowFromLowerIntegrity(HMODULE user, HWND window, UINT message) {
+    // Looked up, since XP has neither call and Vista only the older one (the
+    // headers, set for XP, declare neither).
+    typedef BOOL(WINAPI * WindowFilterFn)(HWND, UINT, DWORD, void*);
+    typedef BOOL(WINAPI * ProcessFilterFn)(UINT, DWORD);
+    const DWORD kAllow = 1; // MSGFLT_ALLOW, and MSGFLT_ADD for the older call
+    if (!user)
+        return;
+    // Through the generic function type, as a looked-up address must be.
+    auto forWindow = reinterpret_cast<WindowFilterFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user, "ChangeWindowMessageFilterEx")));
+    if (forWindow) {
+        forWindow(window, message, kAllow, nullptr);
+        return;
+    }
+    // Vista's call lets the message through to every window of the process.
+    auto forProcess = reinterpret_cast<ProcessFilterFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user, "ChangeWindowMessageFilter")));
+    if (forProcess)
+        forProcess(message, kAllow);
+}
+
 bool CDialog::CancelsAutoPlay(UINT& classMessageId, UINT message) {
     if (!classMessageId)
         classMessageId = RegisterWindowMessageA("QueryCancelAutoPlay");
-    if (message == WM_INITDIALOG && classMessageId) {
-        // Looked up, since systems before Windows 7 lack the call (and the
-        // headers, set for XP, its declarations).
-        typedef BOOL(WINAPI * ChangeFilterFn)(HWND, UINT, DWORD, void*);
-        const DWORD kAllow = 1; // MSGFLT_ALLOW
-        HMODULE user = GetModuleHandleA("user32.dll");
-        FARPROC address = user ? GetProcAddress(user, "ChangeWindowMessageFilterEx") : nullptr;
-        // Through the generic function type, as a looked-up address must be.
-        auto change = reinterpret_cast<ChangeFilterFn>(reinterpret_cast<void (*)()>(address));
-        if (change && m_hWnd)
-            change(m_hWnd, classMessageId, kAllow, nullptr);
-    }
+    if (message == WM_INITDIALOG && classMessageId && m_hWnd)
+        AllowFromLowerIntegrity(GetModuleHandleA("user32.dll"), m_hWnd, classMessageId);
     if (!classMessageId || message != classMessageId)
         return false;
     SetMsgResult(1);

@@ -26,6 +26,12 @@ class CWnd {
     HWND m_hWnd = nullptr;
 };
 
+// Lets a message through the filter that keeps processes of lower integrity
+// from sending to the elevated program's window: for that window where user32
+// has the call (Windows 7 on), for the whole process where it has only the
+// older one (Vista). XP has no such filter.
+void AllowFromLowerIntegrity(HMODULE user, HWND window, UINT message);
+
 class CDialog : public CWnd {
   public:
     // No window yet. With no parent, the application's main window will own it.

@@ -11,6 +11,7 @@ std::vector<Prompt> prompts;
 std::vector<std::string> messageBoxes;
 std::vector<std::string> progress;
 std::vector<std::pair<std::string, int>> reports;
+std::function<void()> onOpenProgress;
 
 void Reset() {
     answers.clear();
@@ -18,6 +19,7 @@ void Reset() {
     messageBoxes.clear();
     progress.clear();
     reports.clear();
+    onOpenProgress = nullptr;
 }
 
 } // namespace fakeui
@@ -42,6 +44,8 @@ int AfxMessageBox(const char* text, unsigned, unsigned) {
 
 void OpenProgress(const char* text) {
     progress.push_back(std::string("open ") + text);
+    if (onOpenProgress)
+        onOpenProgress();
 }
 
 void UpdateProgress(int32_t percent, const char* text) {

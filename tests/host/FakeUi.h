@@ -23,6 +23,8 @@ extern std::vector<Prompt> prompts;
 extern std::vector<std::string> messageBoxes;
 extern std::vector<std::string> progress; // "open <text>", "update <n> <text>", "pump", "close"
 extern std::vector<std::pair<std::string, int>> reports; // OnCopyProgress calls
+// Runs as the progress window opens: after the measure pass, before the copy.
+extern std::function<void()> onOpenProgress;
 
 void Reset();
 

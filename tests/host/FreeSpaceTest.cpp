@@ -28,14 +28,27 @@ struct FreeSpace : ::testing::Test {
 
 TEST_F(FreeSpace, NeedsMoreThanTheTotalPlusTheMargin) {
     struct Case {
+        int32_t total;
         uint64_t available;
         int found;
     } cases[] = {
-        {6000000, 0}, // exactly total + 1,000,000
-        {6000001, 1}, {5999999, 0}, {0, 0}, {uint64_t(1) << 40, 1},
+        {5000000, 6000000, 0}, // exactly total + 1,000,000
+        {5000000, 6000001, 1},
+        {5000000, 5999999, 0},
+        {5000000, 0, 0},
+        {5000000, uint64_t(1) << 40, 1},
+        // The sum is a signed 32-bit count: at the top of its range it does
+        // not wrap yet, one byte more and it wraps to below zero.
+        {INT32_MAX - 1000000, INT32_MAX, 0},
+        {INT32_MAX - 1000000, uint64_t(INT32_MAX) + 1, 1},
+        {INT32_MAX - 999999, 0, 1},
+        {INT32_MAX, 0, 1},
     };
+    // C: would take a wrapped sum too, before F:.
+    hostfs::FailOn(hostfs::Fault::FreeSpace, "C:\\");
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.available);
+        SCOPED_TRACE(testing::Message() << c.total << " " << c.available);
+        ByteCounters::total = c.total;
         hostfs::SetFreeSpace('F', c.available, c.available);
         hostfs::MapDrive('F', hostfs::HostPath("C:\\PatcherTests"), DRIVE_FIXED);
         EXPECT_EQ(PatchRun::FindTempLocation(path), c.found);

@@ -56,11 +56,17 @@ TEST_F(Limits, FailedFileOperationsFailTheCopy) {
 
 TEST_F(Limits, AShortReadKeepsTheChunksBefore) {
     MakeFile("D:\\file.dat", Content(5000));
-    MakeFile("D:\\short.dat", Content(5000));
-    hostfs::FailOn(hostfs::Fault::Read, "D:\\short.dat");
+    MakeFile("D:\\short.dat", Content(9000));
     ASSERT_EQ(PatchRun::CopyFileChunked("D:\\file.dat", "C:\\PatcherTests\\a.dat", nullptr), 1);
-    EXPECT_EQ(PatchRun::CopyFileChunked("D:\\short.dat", "C:\\PatcherTests\\b.dat", nullptr), 0);
-    EXPECT_EQ(ByteCounters::copied, 5000);
+    // The file shrinks after its first chunk, so that a later read comes back short.
+    ProgressCallback shrink = [](const char* path, int32_t bytes) {
+        Recorder::Record(path, bytes);
+        std::filesystem::resize_file(hostfs::HostPath("D:\\short.dat"), 100);
+    };
+    EXPECT_EQ(PatchRun::CopyFileChunked("D:\\short.dat", "C:\\PatcherTests\\b.dat", shrink), 0);
+    ASSERT_FALSE(Recorder::calls.empty());
+    EXPECT_GT(Recorder::calls.back().second, 5000);
+    EXPECT_EQ(ByteCounters::copied, Recorder::calls.back().second);
 }
 
 // A name long enough that the path of an entry under it passes 260 characters.
@@ -79,13 +85,20 @@ TEST_F(Limits, PathsThatWouldNotFitFailInsteadOfBeingCut) {
     EXPECT_EQ(PatchRun::WalkTree("D:\\", target.c_str(), 0, Recorder::Record), 0);
     EXPECT_TRUE(Recorder::calls.empty());
 
-    // The copy's destination buffer holds 256 characters, not 260.
-    MakeFile("D:\\" + LongName(40), "y");
-    std::string folder = "C:\\PatcherTests\\" + LongName(200) + "\\";
-    EXPECT_EQ(PatchRun::CopyFileChunked(("D:\\" + LongName(40)).c_str(), folder.c_str(), nullptr),
+    // The single-file buffers hold 256 characters, not 260. The folder exists
+    // and its path has 247, so "setup.exe" after it is one too many, and a
+    // path cut to fit would name something that works.
+    std::string folder = "C:\\PatcherTests\\" + LongName(230) + "\\";
+    ASSERT_EQ(folder.size(), 247u);
+    MakeFolder(folder);
+    MakeFile("D:\\" + LongName(9), "y");
+    EXPECT_EQ(PatchRun::CopyFileChunked(("D:\\" + LongName(9)).c_str(), folder.c_str(), nullptr),
               0);
     EXPECT_EQ(PatchRun::WritePackage(folder.c_str()), 0);
-    EXPECT_EQ(PatchRun::RunSetup((folder + LongName(40)).c_str()), 0);
+    // A program that succeeds stands at the whole path and at the path cut.
+    for (const char* name : {"setup.exe", "setup.ex"})
+        MakeFile(folder + name, "#!/bin/sh\nexit 0\n");
+    EXPECT_EQ(PatchRun::RunSetup(folder.c_str()), 0);
 }
 
 TEST_F(Limits, RemovalPassesOverAnEntryWhosePathWouldNotFit) {

@@ -7,6 +7,16 @@
 #include "platform/WinApp.h"
 #include "res/resource.h"
 
+// The test program stands for Vista's user32: it exports the older filter
+// call, under its undecorated name, and not the newer one.
+static UINT s_filteredMessage;
+static DWORD s_filterFlag;
+extern "C" __declspec(dllexport) BOOL WINAPI ChangeWindowMessageFilter(UINT message, DWORD flag) {
+    s_filteredMessage = message;
+    s_filterFlag = flag;
+    return TRUE;
+}
+
 namespace {
 
 constexpr char kDiscMessage[] =
@@ -98,6 +108,13 @@ TEST_F(PromptDialogTest, AnswersQueryCancelAutoPlayWithOne) {
     }
     EXPECT_EQ(answer, 1);
     EXPECT_EQ(other, 0);
+}
+
+TEST(MessageFilter, WithoutThePerWindowCallTheMessageIsAllowedForTheProcess) {
+    UINT query = RegisterWindowMessageA("QueryCancelAutoPlay");
+    AllowFromLowerIntegrity(GetModuleHandleA(nullptr), nullptr, query);
+    EXPECT_EQ(s_filteredMessage, query);
+    EXPECT_EQ(s_filterFlag, 1u) << "MSGFLT_ADD";
 }
 
 TEST_F(PromptDialogTest, MainWindowOwnsItAndIsDisabledMeanwhile) {

@@ -27,6 +27,15 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{200, 200, 100},
                       // Narrowed to single precision, a quotient just under 100 becomes 100.
                       Case{599999990, 600000000, 100}, Case{599999000, 600000000, 99},
+                      // Quotients a hair below the single-precision midpoint under
+                      // a whole number round onto it in double precision, and from
+                      // there up to the whole number; not so from the x87 unit's
+                      // extended precision.
+                      Case{550502378, 550502399, 100}, Case{275251189, 550502399, 50},
+                      // Quotients a hair below the double-precision midpoint under
+                      // that one: rounded first to extended precision, they would
+                      // land on it, and ties would carry them on to the whole number.
+                      Case{365072199, 536870911, 67}, Case{1401004951, 1610350589, 86},
                       Case{INT32_MAX / 2, INT32_MAX, 50},
                       // No integer overflow: the product is formed in floating point.
                       Case{INT32_MAX, INT32_MAX, 100},
