@@ -20,6 +20,7 @@ enum class Fault {
     Close,              // fclose on the file reports failure
     FreeSpace,          // the free-space queries on the drive root fail
     Delete,             // DeleteFileA on the file fails, as on a file open elsewhere
+    VolumeFlags,        // GetVolumeInformationA on the drive root fails
 };
 
 // Forgets every drive, figure and fault.
@@ -53,6 +54,8 @@ int OpenFiles();
 // reports NTFS's (FILE_PERSISTENT_ACLS among them) until told otherwise.
 void SetVolumeFlags(char letter, uint32_t flags);
 // The Windows folder that GetSystemWindowsDirectoryA gives; C:\WINDOWS by default.
+// Any text is taken, a folder that names no drive too; an empty one makes the
+// call fail.
 void SetWindowsFolder(const std::string& windowsPath);
 
 // Another process's move, made when the stand-in is about to list `folder`

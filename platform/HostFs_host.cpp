@@ -456,7 +456,8 @@ BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWOR
                            DWORD* lpVolumeSerialNumber, DWORD* lpMaximumComponentLength,
                            DWORD* lpFileSystemFlags, LPSTR lpFileSystemNameBuffer,
                            DWORD nFileSystemNameSize) {
-    if (GetDriveTypeA(lpRootPathName) <= DRIVE_NO_ROOT_DIR)
+    if (GetDriveTypeA(lpRootPathName) <= DRIVE_NO_ROOT_DIR ||
+        hostfs::Fails(Fault::VolumeFlags, lpRootPathName))
         return FALSE;
     DWORD flags = hostfs::DriveOf(lpRootPathName)->volumeFlags;
     const char* name = (flags & FILE_PERSISTENT_ACLS) ? "NTFS" : "FAT32";

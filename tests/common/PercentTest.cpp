@@ -1,6 +1,8 @@
 // The percentage that the progress window shows for a byte count.
 #include "ui/Percent.h"
 
+#include "platform/DoubleDivision.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -43,5 +45,40 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{0, 0, 0}, Case{5, 0, 0}, Case{-5, 0, 0},
                       // Beyond 32 bits there is no percentage to show.
                       Case{INT32_MAX, 1, 0}));
+
+#if defined(__i386__) || defined(__x86_64__)
+unsigned short X87ControlWord() {
+    unsigned short word;
+    __asm__ volatile("fnstcw %0" : "=m"(word));
+    return word;
+}
+
+void SetX87ControlWord(unsigned short word) {
+    __asm__ volatile("fldcw %0" : : "m"(word));
+}
+#endif
+
+// The caller's x87 unit may be set to any precision, as a program that draws
+// with Direct3D sets it to single: the division rounds to double whatever it
+// finds, and leaves the unit as it found it.
+TEST(X87Division, RoundsToDoubleAndLeavesTheCallersPrecisionAsItWas) {
+#if defined(__i386__) || defined(__x86_64__)
+    const unsigned short original = X87ControlWord();
+    // A third rounded to double; from single precision it would be 0x1.555556p-2.
+    const double third = 0x1.5555555555555p-2;
+    for (unsigned short precision : {0x000, 0x300}) { // single, extended
+        SCOPED_TRACE(precision);
+        const unsigned short callers = static_cast<unsigned short>((original & ~0x300) | precision);
+        SetX87ControlWord(callers);
+        double quotient = DivideOnX87InDoublePrecision(1.0, 3.0);
+        unsigned short after = X87ControlWord();
+        SetX87ControlWord(original);
+        EXPECT_EQ(after, callers);
+        EXPECT_EQ(quotient, third) << std::hexfloat << quotient;
+    }
+#else
+    GTEST_SKIP() << "no x87 unit on this processor";
+#endif
+}
 
 } // namespace

@@ -91,10 +91,12 @@ TEST_F(FreeSpace, ADriveWhoseQueryFailsIsPassedOver) {
 TEST_F(FreeSpace, ADriveWithoutAccessRightsIsTakenOnlyWhereTheSystemDriveKeepsNone) {
     const uint32_t ntfs = FILE_CASE_PRESERVED_NAMES | FILE_PERSISTENT_ACLS;
     const uint32_t fat32 = FILE_CASE_PRESERVED_NAMES;
+    const uint32_t unreadable = 0; // the query on C: fails; its flags would say no rights
+    const std::string overlong = "C:\\" + std::string(kPathSize, 'W');
     AddDrive('F', DRIVE_FIXED, 9000000, 9000000);
     hostfs::SetVolumeFlags('F', fat32);
     struct Case {
-        const char* windowsFolder;
+        std::string windowsFolder;
         uint32_t systemDriveFlags; // C:'s
         bool ntfsDriveToo;         // G:, NTFS with room, after F:
         const char* chosen;
@@ -103,13 +105,28 @@ TEST_F(FreeSpace, ADriveWithoutAccessRightsIsTakenOnlyWhereTheSystemDriveKeepsNo
         {"C:\\WINDOWS", ntfs, false, "untouched"},
         {"C:\\WINDOWS", fat32, true, "F:\\QuillmendTemp\\"},
         {"F:\\WINDOWS", ntfs, true, "F:\\QuillmendTemp\\"}, // the system is on F: itself
+        // A system drive that can't be told is taken to keep access rights:
+        // its flags can't be read, it is no drive here, the Windows folder
+        // names no drive, or there is none to be had. C: keeps no rights in
+        // these, so that falling back on it would be seen.
+        {"C:\\WINDOWS", unreadable, true, "G:\\QuillmendTemp\\"},
+        {"C:\\WINDOWS", unreadable, false, "untouched"},
+        {"Z:\\WINDOWS", fat32, true, "G:\\QuillmendTemp\\"},
+        {"\\\\server\\system\\WINDOWS", fat32, true, "G:\\QuillmendTemp\\"},
+        {"", fat32, true, "G:\\QuillmendTemp\\"},
+        {overlong, fat32, true, "G:\\QuillmendTemp\\"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.windowsFolder) +
-                     (c.systemDriveFlags == ntfs ? " C: NTFS" : " C: FAT32") +
+        SCOPED_TRACE(c.windowsFolder.substr(0, 20) +
+                     (c.systemDriveFlags == ntfs    ? " C: NTFS"
+                      : c.systemDriveFlags == fat32 ? " C: FAT32"
+                                                    : " C: unreadable") +
                      (c.ntfsDriveToo ? ", G: NTFS" : ""));
         hostfs::SetWindowsFolder(c.windowsFolder);
         hostfs::SetVolumeFlags('C', c.systemDriveFlags);
+        hostfs::ClearFaults();
+        if (c.systemDriveFlags == unreadable)
+            hostfs::FailOn(hostfs::Fault::VolumeFlags, "C:\\");
         if (c.ntfsDriveToo)
             AddDrive('G', DRIVE_FIXED, 9000000, 9000000);
         else

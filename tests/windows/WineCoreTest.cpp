@@ -158,6 +158,27 @@ TEST(WineSecurity, OnlyTheElevatedSideCanWriteTheCopyAndALimitedUserKeepsItsEntr
     EXPECT_EQ(Label(limited), "");
 }
 
+// Whether this process's token holds the Administrators group enabled, asked
+// here on its own terms: Wine runs programs as an elevated administrator.
+bool TokenHoldsAdministrators() {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    BOOL member = FALSE;
+    return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
+           CheckTokenMembership(nullptr, sid, &member) && member;
+}
+
+TEST(WineSecurity, TheProgramTakesTheFormItsTokenCallsFor) {
+    // The form that the copy is made with, as the program asks for it.
+    PrivateSecurity own;
+    const bool holds = TokenHoldsAdministrators();
+    EXPECT_TRUE(holds) << "Wine runs programs as an elevated administrator";
+    PrivateSecurity expected(holds);
+    ASSERT_NE(own.Descriptor(), nullptr);
+    EXPECT_EQ(AccessList(own), AccessList(expected));
+    EXPECT_EQ(Label(own), Label(expected));
+}
+
 struct WineLinks : ::testing::Test {
     void SetUp() override {
         if (!(GetFileAttributesA("C:\\PatcherLinks\\Planted") & FILE_ATTRIBUTE_REPARSE_POINT) ||
