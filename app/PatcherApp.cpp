@@ -1,8 +1,7 @@
 #include "app/PatcherApp.h"
 #include "app/PatcherDlg.h"
+#include "platform/CommonControls.h"
 #include "res/resource.h"
-
-#include <commctrl.h>
 
 #include <cstring>
 
@@ -49,8 +48,9 @@ BOOL PatcherApp::InitInstance() {
         return FALSE;
     }
     // The progress bar's window class has to exist before the progress window
-    // is made from its template.
-    InitCommonControls();
+    // is made from its template; without it no run could show its progress.
+    if (!LoadCommonControls())
+        return FALSE;
     CWinApp::InitInstance();
     SetRegistryKey("Local AppWizard-Generated Applications");
 

@@ -5,9 +5,8 @@
 #include "app/PatcherDlg.h"
 #include "patch/PatchRun.h"
 #include "res/resource.h"
+#include "platform/CommonControls.h"
 #include "ui/Progress.h"
-
-#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -74,7 +73,8 @@ int PrintSizes() {
 } // namespace
 
 int main(int argc, char** argv) {
-    InitCommonControls();
+    if (!LoadCommonControls())
+        return 1;
     const char* which = argc > 1 ? argv[1] : "";
     if (std::strcmp(which, "sizes") == 0)
         return PrintSizes();

@@ -1,6 +1,6 @@
 #include "WindowTest.h"
 
-#include <commctrl.h>
+#include "platform/CommonControls.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -45,7 +45,8 @@ LRESULT CALLBACK FailCreation(int code, WPARAM wParam, LPARAM lParam) {
 void WindowTest::SetUp() {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "no X display (DISPLAY is not set); scripts/test starts Xvfb";
-    InitCommonControls();
+    // As the program does: the progress bar's class comes from the loaded controls.
+    ASSERT_TRUE(LoadCommonControls());
 }
 
 void WindowTest::TearDown() {
