@@ -299,7 +299,7 @@ TEST_F(SetupWait, SetupAndWhatItStartedOutliveTheProgram) {
     CloseHandle(launcher.hProcess);
     ASSERT_EQ(started, "1") << "setup did not start what it starts";
     MakeFile(folder + "release.txt", "");
-    EXPECT_EQ(AwaitFile(folder + "setup-lived.txt"), "released") << "setup ended with the program";
+    ASSERT_EQ(AwaitFile(folder + "setup-lived.txt"), "released") << "setup ended with the program";
     EXPECT_EQ(AwaitFile(folder + "lingered.txt"), "released")
         << "what setup started ended with the program";
     RemoveWhenEnded(setup);
