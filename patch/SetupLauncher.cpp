@@ -10,5 +10,7 @@ int PatchRun::RunSetup(const char* folder) {
     if (!PathCopy(path, folder) || !PathAppend(path, kSetupName))
         return 0;
     uint32_t exitCode;
-    return RunAndWaitForAll(path, &exitCode) && exitCode == 0;
+    // Setup starts in the copy, never in the folder this program was started
+    // from, where anyone may have put a DLL that setup would load elevated.
+    return RunAndWaitForAll(path, folder, &exitCode) && exitCode == 0;
 }

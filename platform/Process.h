@@ -6,8 +6,10 @@
 #include <cstdint>
 
 // Starts the program at the path with the path alone as its command line (no
-// quotes added), this program's environment and current folder, and waits until
-// no process it started is left, except those that broke away on purpose. Where
-// the system gives no way to follow those, it waits for the program alone.
-// 1 and the program's own exit code, or 0 when it could not be started.
-int RunAndWaitForAll(const char* path, uint32_t* exitCode);
+// quotes added), this program's environment and the folder as its current
+// folder, and waits until no process it started is left, except those that
+// broke away on purpose. Where the system gives no way to follow those, it
+// waits for the program alone. While it waits, the calling thread answers what
+// is sent to its windows and takes nothing from its queue. 1 and the program's
+// own exit code, or 0 when it could not be started or run.
+int RunAndWaitForAll(const char* path, const char* folder, uint32_t* exitCode);

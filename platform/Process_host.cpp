@@ -21,7 +21,7 @@ int ExitCodeOf(int status) {
 
 } // namespace
 
-int RunAndWaitForAll(const char* path, uint32_t* exitCode) {
+int RunAndWaitForAll(const char* path, const char* folder, uint32_t* exitCode) {
     std::string host = hostfs::HostPath(path);
     // Windows has no execute permission: any file may be started.
     struct stat st;
@@ -34,10 +34,16 @@ int RunAndWaitForAll(const char* path, uint32_t* exitCode) {
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    int spawned =
+        posix_spawn_file_actions_addchdir_np(&actions, hostfs::HostPath(folder).c_str()) == 0;
     // The whole command line is the Windows path.
     char* arguments[] = {const_cast<char*>(path), nullptr};
     pid_t pid;
-    int spawned = posix_spawn(&pid, host.c_str(), nullptr, &attributes, arguments, environ) == 0;
+    spawned =
+        spawned && posix_spawn(&pid, host.c_str(), &actions, &attributes, arguments, environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     int status = 0;
     if (!spawned || waitpid(pid, &status, 0) != pid)

@@ -1,11 +1,16 @@
 #include "platform/Process.h"
+#include "platform/ProcessStart_win.h"
 
 #include <windows.h>
 #include <stdio.h>
 
+ProcessStartCalls processStart = {SetInformationJobObject,  CreateProcessA,
+                                  AssignProcessToJobObject, ResumeThread,
+                                  TerminateProcess,         WaitForSingleObject};
+
 namespace {
 
-// How often the job's process count is looked at while no message comes.
+// How often the job's process count is looked at while nothing else happens.
 const DWORD kPollMilliseconds = 250;
 
 // A job for setup and everything it starts, whose processes may still leave it
@@ -21,10 +26,26 @@ int MakeJob(HANDLE* job, HANDLE* port) {
     *port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
     JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {*job, *port};
     return *port &&
-           SetInformationJobObject(*job, JobObjectExtendedLimitInformation, &limits,
-                                   sizeof limits) &&
-           SetInformationJobObject(*job, JobObjectAssociateCompletionPortInformation, &association,
-                                   sizeof association);
+           processStart.setInformationJobObject(*job, JobObjectExtendedLimitInformation, &limits,
+                                                sizeof limits) &&
+           processStart.setInformationJobObject(*job, JobObjectAssociateCompletionPortInformation,
+                                                &association, sizeof association);
+}
+
+// Lets the system deliver what has been sent to this thread's windows, then
+// waits until the handle, if one is given, is signalled, something more is
+// sent, or the time is up. Setups broadcast to every top-level window, the
+// hidden dialog among them, and wait for each answer. Nothing posted is taken
+// from the queue, so no input reaches a window and no handler runs meanwhile.
+DWORD AnswerSentAndWait(HANDLE handle, DWORD milliseconds) {
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    return MsgWaitForMultipleObjects(handle ? 1 : 0, &handle, FALSE, milliseconds, QS_SENDMESSAGE);
+}
+
+void WaitForProcess(HANDLE process) {
+    while (AnswerSentAndWait(process, INFINITE) == WAIT_OBJECT_0 + 1)
+        ;
 }
 
 // Waits until no process of the job is left. Windows does not promise to post
@@ -41,47 +62,74 @@ int WaitForEmptyJob(HANDLE job, HANDLE port) {
         DWORD message;
         ULONG_PTR key;
         LPOVERLAPPED overlapped;
-        if (GetQueuedCompletionStatus(port, &message, &key, &overlapped, kPollMilliseconds) &&
-            key == reinterpret_cast<ULONG_PTR>(job) &&
-            message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO)
-            return 1;
+        while (GetQueuedCompletionStatus(port, &message, &key, &overlapped, 0))
+            if (key == reinterpret_cast<ULONG_PTR>(job) &&
+                message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO)
+                return 1;
+        AnswerSentAndWait(nullptr, kPollMilliseconds);
     }
 }
 
-} // namespace
-
-int RunAndWaitForAll(const char* path, uint32_t* exitCode) {
+// Starts the program suspended, so that it runs nothing before it is in the
+// job. Handles are inherited, as the C runtime's spawn does.
+int StartSuspended(const char* path, const char* folder, DWORD flags,
+                   PROCESS_INFORMATION* process) {
     // CreateProcessA may write to the command line, so it gets its own copy.
     char commandLine[MAX_PATH];
     if (snprintf(commandLine, sizeof commandLine, "%s", path) >=
         static_cast<int>(sizeof commandLine))
         return 0;
-    HANDLE job, port;
-    int useJob = MakeJob(&job, &port);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    return processStart.createProcess(path, commandLine, nullptr, nullptr, TRUE,
+                                      CREATE_SUSPENDED | flags, nullptr, folder, &startup, process);
+}
+
+// Ends a process that never ran and waits until it has: until then its file
+// stays mapped, and the copy it lies in could not be removed.
+void EndUnstarted(const PROCESS_INFORMATION& process) {
+    processStart.terminateProcess(process.hProcess, 1);
+    processStart.waitForSingleObject(process.hProcess, INFINITE);
+}
+
+void CloseProcess(const PROCESS_INFORMATION& process) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+} // namespace
+
+int RunAndWaitForAll(const char* path, const char* folder, uint32_t* exitCode) {
+    HANDLE job, port;
+    int inJob = MakeJob(&job, &port);
     PROCESS_INFORMATION process;
-    // Suspended, so that it starts nothing before it is in the job. Handles are
-    // inherited, as the C runtime's spawn does.
-    int ok = CreateProcessA(path, commandLine, nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                            nullptr, &startup, &process);
-    if (ok) {
-        // Windows 7 and older put no process in a second job, so where this
-        // program already runs in one, setup alone is waited for.
-        if (useJob && !AssignProcessToJobObject(job, process.hProcess))
-            useJob = 0;
-        if (ResumeThread(process.hThread) == static_cast<DWORD>(-1)) {
-            // Never to run, it would be waited for for ever.
-            TerminateProcess(process.hProcess, 1);
-            ok = 0;
-        } else if (!useJob || !WaitForEmptyJob(job, port)) {
-            WaitForSingleObject(process.hProcess, INFINITE);
+    int ok = StartSuspended(path, folder, 0, &process);
+    if (ok && inJob && !processStart.assignProcessToJobObject(job, process.hProcess)) {
+        // Windows 7 and older put no process in a second job: where this
+        // program already runs in one, setup joins this program's job only if
+        // that job lets it break away. Else setup alone is waited for.
+        PROCESS_INFORMATION brokenAway;
+        inJob = StartSuspended(path, folder, CREATE_BREAKAWAY_FROM_JOB, &brokenAway);
+        if (inJob) {
+            EndUnstarted(process);
+            CloseProcess(process);
+            process = brokenAway;
+            inJob = processStart.assignProcessToJobObject(job, process.hProcess);
         }
-        DWORD code = 0;
-        ok = ok && GetExitCodeProcess(process.hProcess, &code);
-        *exitCode = code;
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+    }
+    if (ok) {
+        if (processStart.resumeThread(process.hThread) == static_cast<DWORD>(-1)) {
+            // Never to run, it would be waited for for ever.
+            EndUnstarted(process);
+            ok = 0;
+        } else {
+            if (!inJob || !WaitForEmptyJob(job, port))
+                WaitForProcess(process.hProcess);
+            DWORD code = 0;
+            ok = GetExitCodeProcess(process.hProcess, &code);
+            *exitCode = code;
+        }
+        CloseProcess(process);
     }
     if (port)
         CloseHandle(port);

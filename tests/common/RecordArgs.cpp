@@ -12,6 +12,15 @@
 //   job (on the host: in a process group of its own); whether that start
 //   succeeded goes to "breakaway-start.txt". The copy waits until
 //   "release.txt" appears (at most a minute), then writes "broke-away.txt".
+// - with "linger.txt" beside it, the copy is started in the job like the
+//   handed-over one, and whether that start succeeded goes to
+//   "linger-start.txt". Both wait until "release.txt" appears (at most a
+//   minute), then the copy writes "lingered.txt" and setup "setup-lived.txt".
+//
+// It writes its current folder to "cwd.txt". On Windows, with "broadcast.txt"
+// beside it, it first sends a setting change to every top-level window, as
+// installers do after they change the environment, and waits for all the
+// answers; then it writes "broadcast-answered.txt".
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -35,6 +44,29 @@ long long PackageSize(const std::string& folder) {
 
 bool Exists(const std::string& path) {
     return static_cast<bool>(std::ifstream(path));
+}
+
+// Waits until the file appears, at most a minute; 1 when it did.
+bool AwaitFile(const std::string& path) {
+    for (int i = 0; i < 600; ++i) {
+        if (Exists(path))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+std::string CurrentFolder() {
+    char folder[4096] = {};
+#ifdef _WIN32
+    DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder)
+        return "";
+#else
+    if (!getcwd(folder, sizeof folder))
+        return "";
+#endif
+    return folder;
 }
 
 // Starts this program again with one argument; 1 when it started.
@@ -93,19 +125,36 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (role == "broke-away") {
-        for (int i = 0; i < 600 && !Exists(folder + "release.txt"); ++i)
-            std::this_thread::sleep_for(milliseconds(100));
+        AwaitFile(folder + "release.txt");
         std::ofstream(folder + "broke-away.txt") << "released";
+        return 0;
+    }
+    if (role == "lingers") {
+        if (AwaitFile(folder + "release.txt"))
+            std::ofstream(folder + "lingered.txt") << "released";
         return 0;
     }
 
     std::ofstream(folder + "cmdline.txt") << commandLine;
+    std::ofstream(folder + "cwd.txt") << CurrentFolder();
+#ifdef _WIN32
+    if (Exists(folder + "broadcast.txt")) {
+        SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"));
+        std::ofstream(folder + "broadcast-answered.txt") << "answered";
+    }
+#endif
     if (const char* log = getenv("RECORD_ARGS_LOG"))
         std::ofstream(log, std::ios::app) << commandLine << ' ' << PackageSize(folder) << '\n';
     if (Exists(folder + "handover.txt") && !StartCopy(self, "handed-over", false))
         return 101;
     if (Exists(folder + "breakaway.txt"))
         std::ofstream(folder + "breakaway-start.txt") << StartCopy(self, "broke-away", true);
+    if (Exists(folder + "linger.txt")) {
+        int started = StartCopy(self, "lingers", false);
+        std::ofstream(folder + "linger-start.txt") << started;
+        if (AwaitFile(folder + "release.txt"))
+            std::ofstream(folder + "setup-lived.txt") << "released";
+    }
     int code = 0;
     std::ifstream(folder + "exitcode.txt") >> code;
     return code;

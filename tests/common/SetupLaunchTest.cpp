@@ -4,6 +4,10 @@
 #include "patch/PatchRun.h"
 #include "patch/ReplacementPackage.h"
 
+#ifndef _WIN32
+#include "platform/HostFs.h"
+#endif
+
 #include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -15,6 +19,18 @@ namespace {
 struct SetupLaunch : ::testing::Test {
     TestDrives drives;
     std::string folder = std::string(kTestRoot) + "\\QuillmendTemp\\";
+
+    // The copy as setup sees it for its current folder: without the trailing
+    // separator, and on the host where the mapped drive puts it.
+    std::string CopyAsCurrentFolder() {
+#ifdef _WIN32
+        std::string copy = folder;
+#else
+        std::string copy = hostfs::HostPath(folder.c_str());
+#endif
+        copy.pop_back();
+        return copy;
+    }
 
     void InstallSetup(int exitCode) {
         MakeFolder(folder);
@@ -34,6 +50,8 @@ TEST_F(SetupLaunch, SucceedsOnlyWhenSetupExitsWithZero) {
         EXPECT_EQ(PatchRun::RunSetup(folder.c_str()), code == 0 ? 1 : 0);
         // Setup is given its own full path and nothing else.
         EXPECT_EQ(ReadAll(folder + "cmdline.txt"), folder + "setup.exe");
+        // It starts in the copy, not where this program was started from.
+        EXPECT_EQ(ReadAll(folder + "cwd.txt"), CopyAsCurrentFolder());
     }
 }
 

@@ -7,6 +7,9 @@
 //   exit_code=3   return 3 whatever msiexec returned
 //   handover=5    like the launchers many discs carry: start a copy of itself
 //                 and return 0 at once; the copy waits 5 seconds, then installs
+//   broadcast=1   once installed, tell every top-level window that the
+//                 environment changed, as installers do, and wait for all the
+//                 answers; then append "broadcast answered" to the log
 //
 // Each run first appends its own command line, as one line, to C:\setup-standin.log,
 // so that a test can see how it was started.
@@ -116,6 +119,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return kCannotStart;
 
     DWORD exitCode = RunAndWait(msiexec, commandLine);
+    if (GetPrivateProfileIntA("setup", "broadcast", 0, ini)) {
+        SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"));
+        AppendToLog("broadcast answered");
+    }
     if (forced[0])
         return static_cast<int>(std::strtol(forced, nullptr, 10));
     return static_cast<int>(exitCode);
