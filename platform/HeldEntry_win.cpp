@@ -69,7 +69,16 @@ void HeldEntry::Close() {
 
 int HeldEntry::OpenPath(const char* path) {
     Close();
-    m_handle = CreateFileA(path, kFolderAccess, kShare, nullptr, OPEN_EXISTING,
+    // Without its trailing backslash, which would make Wine go through a
+    // link in the last place.
+    char own[MAX_PATH];
+    size_t length = std::strlen(path);
+    if (length >= MAX_PATH)
+        return 0;
+    std::memcpy(own, path, length + 1);
+    if (length > 3 && own[length - 1] == '\\')
+        own[length - 1] = '\0';
+    m_handle = CreateFileA(own, kFolderAccess, kShare, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return IsOpen();
 }
