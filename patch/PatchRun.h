@@ -3,6 +3,8 @@
 // run the copy's setup program and wait, then delete the copy.
 #pragma once
 
+#include "platform/HeldEntry.h"
+
 #include <cstdint>
 
 // Called after every chunk of a copy (with the running copied count) and after
@@ -48,9 +50,11 @@ class PatchRun {
     // source's file name.
     static int CopyFileChunked(const char* source, const char* destination,
                                ProgressCallback callback);
-    // Deletes everything below the folder and the folder itself; the result is
-    // that of the final RemoveDirectoryA, or 0 when the folder can't be listed.
+    // Deletes everything below the folder and the folder itself; nonzero when
+    // the folder is gone. A link is removed itself and never entered, the
+    // folder included. The second form removes a folder already held.
     static int RemoveTree(const char* folder, ProgressCallback callback);
+    static int RemoveTree(HeldEntry& held, const char* folder, ProgressCallback callback);
 
     static int WritePackage(const char* folder);
     // The folder must end in a backslash; 1 only when setup exits with 0.
@@ -61,4 +65,7 @@ class PatchRun {
 
   protected:
     char m_tempPath[kPathSize];
+    // The temporary folder, held from its creation by CopyToTemp to its
+    // removal, so that no one can rename it away meanwhile.
+    HeldEntry m_tempFolder;
 };

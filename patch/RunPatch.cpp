@@ -43,12 +43,19 @@ void PatchRun::RunPatch() {
         return;
     }
 
+    // A folder left over from an earlier run (one killed during its copy, say)
+    // is removed first, as that run would have removed it. The copy is made
+    // only in a folder that this run creates, never in one that was there
+    // before: if the leftover stays, or comes back, the run ends here.
+    RemoveTree(m_tempPath, OnCopyProgress);
+
     if (CopyToTemp(discRoot, m_tempPath) && WritePackage(m_tempPath))
         RunSetup(m_tempPath);
 
-    // Also when the folder could not be created: one left over from an earlier
-    // run is removed, so the next run goes through.
-    RemoveTree(m_tempPath, OnCopyProgress);
+    // Only the folder this run made is removed, through the handle that has
+    // held it since.
+    if (m_tempFolder.IsOpen())
+        RemoveTree(m_tempFolder, m_tempPath, OnCopyProgress);
 }
 
 int PatchRun::CopyToTemp(const char* discRoot, const char* tempPath) {
@@ -58,7 +65,9 @@ int PatchRun::CopyToTemp(const char* discRoot, const char* tempPath) {
     if (!privateSecurity.Descriptor())
         return 0;
     SECURITY_ATTRIBUTES security = {sizeof security, privateSecurity.Descriptor(), TRUE};
-    if (!CreateDirectoryA(tempPath, &security))
+    // Made and held in one step, so that nothing can take its place; a
+    // folder already there, whoever made it, is never used.
+    if (!m_tempFolder.CreateFolder(tempPath, &security))
         return 0;
 
     OpenProgress("Copying Files. Please Wait...");

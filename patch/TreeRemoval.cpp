@@ -1,88 +1,109 @@
 // Deleting the temporary copy: every file, then the emptied folders bottom-up.
+// Each folder is held by handle while it is emptied, and everything in it is
+// opened, listed and deleted relative to that handle, never by a path from the
+// drive root: a folder that someone turns into a link meanwhile leads the
+// removal nowhere else.
 #include "patch/PatchRun.h"
 #include "patch/PathBuffer.h"
-#include "platform/Crt.h"
+#include "platform/HeldEntry.h"
 #include "platform/Win32Api.h"
 
 #include <cstring>
 
 namespace {
 
-bool IsPlainFolder(DWORD attributes) {
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+const uint32_t kLink = FILE_ATTRIBUTE_REPARSE_POINT;
+
+// A link (symbolic link, junction, mount point) is deleted as itself and never
+// entered. Its listed attributes count as much as the handle's: Wine opens
+// what a link leads to even when asked for the link, and only its listing
+// still shows a link. The handle is then on what the link leads to, and a
+// delete through it would delete that: the link is left where it is.
+int IsLink(uint32_t own, uint32_t listed) {
+    return ((own | listed) & kLink) != 0;
 }
 
-// Opens the folder itself, never what a link in its place leads to, and keeps
-// it from being renamed or deleted while the handle is open: the folder listed
-// and emptied by path is then the one that was checked. Invalid when the path
-// is not a real folder (a link, a file, nothing) or can't be opened.
-HANDLE HoldFolder(const char* folder) {
-    char path[kWalkPathSize];
-    if (!PathCopy(path, folder))
-        return INVALID_HANDLE_VALUE;
-    size_t length = strlen(path);
-    if (length > 3 && path[length - 1] == '\\')
-        path[length - 1] = '\0';
-    HANDLE held = CreateFileA(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (held == INVALID_HANDLE_VALUE)
-        return held;
-    BY_HANDLE_FILE_INFORMATION info;
-    // Wine opens what a link leads to even when asked for the link itself, so
-    // the path's own attributes, read while the folder is held, must agree.
-    DWORD attributes = GetFileAttributesA(path);
-    if (GetFileInformationByHandle(held, &info) && IsPlainFolder(info.dwFileAttributes) &&
-        attributes != INVALID_FILE_ATTRIBUTES && IsPlainFolder(attributes))
-        return held;
-    CloseHandle(held);
-    return INVALID_HANDLE_VALUE;
+int DeleteLink(HeldEntry& link, uint32_t own) {
+    return (own & kLink) && link.Delete();
+}
+
+void EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback);
+
+// Empties and deletes a held folder; nonzero when it is gone.
+int RemoveHeldFolder(HeldEntry& folder, uint32_t listed, const char* path,
+                     ProgressCallback callback) {
+    uint32_t own = 0;
+    if (!folder.Attributes(&own))
+        return 0;
+    if (IsLink(own, listed)) {
+        int deleted = DeleteLink(folder, own);
+        folder.Close();
+        return deleted;
+    }
+    if (!(own & FILE_ATTRIBUTE_DIRECTORY) || !(listed & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    EmptyFolder(folder, path, callback);
+    int deleted = folder.Delete();
+    // Closing the last handle is what deletes it.
+    folder.Close();
+    return deleted;
+}
+
+void EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback) {
+    ListedEntry entry;
+    char entryPath[kWalkPathSize];
+    while (folder.NextEntry(&entry)) {
+        // As in the copy, names that start with a full stop are left alone. A
+        // name the code page can't spell, or whose path would not fit, is
+        // passed over like one that can't be deleted.
+        if (entry.name[0] == '.' || entry.name[0] == '\0' || !PathJoin(entryPath, path, entry.name))
+            continue;
+        HeldEntry held;
+        uint32_t own = 0;
+        int opened = held.OpenListed(folder, entry) && held.Attributes(&own);
+        if (opened && !IsLink(own, entry.attributes) && (own & FILE_ATTRIBUTE_DIRECTORY)) {
+            RemoveHeldFolder(held, entry.attributes, entryPath, callback);
+            continue;
+        }
+        if (opened && IsLink(own, entry.attributes)) {
+            DeleteLink(held, own);
+        } else if (opened) {
+            if (own & FILE_ATTRIBUTE_READONLY)
+                held.ClearReadOnly(own);
+            held.Delete();
+        }
+        held.Close();
+        // Every file is reported once its deletion was tried, deleted or not.
+        if (callback && !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY))
+            callback(entryPath, static_cast<int32_t>(entry.sizeLow));
+    }
+}
+
+// The path's own attributes, as its folder lists them: a trailing backslash
+// would have Wine read what a link there leads to.
+uint32_t ListedAttributes(const char* path) {
+    char own[kWalkPathSize];
+    if (!PathCopy(own, path))
+        return 0;
+    size_t length = std::strlen(own);
+    if (length > 3 && own[length - 1] == '\\')
+        own[length - 1] = '\0';
+    DWORD attributes = GetFileAttributesA(own);
+    return attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
 }
 
 } // namespace
 
 int PatchRun::RemoveTree(const char* folder, ProgressCallback callback) {
-    // A link planted where the copy goes, or anything else that is not a
-    // folder that can be held, loses only its own name.
-    HANDLE held = HoldFolder(folder);
-    if (held == INVALID_HANDLE_VALUE)
-        return RemoveDirectoryA(folder);
-
-    char path[kWalkPathSize];
-    WIN32_FIND_DATAA entry;
-    HANDLE find = INVALID_HANDLE_VALUE;
-    if (PathCopy(path, folder) && PathAppendSeparator(path) && PathAppend(path, "*"))
-        find = FindFirstFileA(path, &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        CloseHandle(held);
+    // Opened by path once, as itself: a link planted where the copy goes
+    // loses only its own name, and is never entered.
+    HeldEntry held;
+    if (!held.OpenPath(folder))
         return 0;
-    }
-    do {
-        // As in the copy, names that start with a full stop are left alone.
-        if (entry.cFileName[0] == '.')
-            continue;
-        // An entry whose path would not fit is passed over, like one that can't be deleted.
-        if (!PathJoin(path, folder, entry.cFileName))
-            continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            // Links are removed themselves and never followed, so nothing
-            // outside the folder is ever deleted.
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveDirectoryA(path);
-                continue;
-            }
-        } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            RemoveTree(path, callback);
-            continue;
-        } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
-            crt::chmod(path, crt::kWriteAttribute);
-        }
-        DeleteFileA(path);
-        if (callback)
-            callback(path, static_cast<int32_t>(entry.nFileSizeLow));
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    // Held to the last moment; a folder can't be removed while it is open.
-    CloseHandle(held);
-    return RemoveDirectoryA(folder);
+    return RemoveHeldFolder(held, ListedAttributes(folder), folder, callback);
+}
+
+int PatchRun::RemoveTree(HeldEntry& held, const char* folder, ProgressCallback callback) {
+    // Held since this run made it: a folder, and no link.
+    return RemoveHeldFolder(held, FILE_ATTRIBUTE_DIRECTORY, folder, callback);
 }

@@ -66,7 +66,19 @@ enum class Swap { Pending, Done, Refused };
 void SwapForLinkWhenListed(const std::string& folder, const std::string& target);
 Swap SwapOutcome();
 
-// Handles from CreateFileA not yet closed.
+// Handles from CreateFileA and HeldEntry not yet closed.
 int OpenHandles();
+
+// Another process's conversion of `folder` into a link to `target`, made once
+// the first file in it has been deleted (the removal is then inside). Windows needs
+// the folder empty and blocks it by no sharing mode; here what is left in it
+// is moved aside with it, and a link to `target` takes its place.
+void ConvertToLinkOnFirstDelete(const std::string& folder, const std::string& target);
+bool Converted();
+
+// Opens of a link follow it even when asked for the link itself, as Wine's do
+// with a Unix symbolic link: only the listing and the path's attributes still
+// show a link, and a delete through such a handle deletes what it led to.
+void SetOpensFollowLinks(bool follow);
 
 } // namespace hostfs

@@ -128,8 +128,32 @@ int OpenHandles() {
     return static_cast<int>(state().handles.size());
 }
 
-// The armed swap, if `folder` is the one it waits for.
-static void SwapIfDue(const std::string& folder) {
+void ConvertToLinkOnFirstDelete(const std::string& folder, const std::string& target) {
+    state().convertFolder = Normalise(folder);
+    state().convertTarget = target;
+    state().converted = false;
+}
+
+bool Converted() {
+    return state().converted;
+}
+
+void SetOpensFollowLinks(bool follow) {
+    state().opensFollowLinks = follow;
+}
+
+void ConvertIfDue(const std::string& deleted) {
+    State& s = state();
+    if (s.convertFolder.empty() || s.converted ||
+        Normalise(deleted).compare(0, s.convertFolder.size() + 1, s.convertFolder + "\\") != 0)
+        return;
+    std::string host = HostPath(s.convertFolder.c_str());
+    s.converted = std::rename(host.c_str(), (host + ".aside").c_str()) == 0 &&
+                  symlink(HostPath(s.convertTarget.c_str()).c_str(), host.c_str()) == 0;
+    s.convertFolder.clear();
+}
+
+void SwapIfDue(const std::string& folder) {
     State& s = state();
     if (s.swapFolder.empty() || s.swap != Swap::Pending || Normalise(folder) != s.swapFolder)
         return;
@@ -351,7 +375,10 @@ BOOL DeleteFileA(LPCSTR lpFileName) {
     // Windows refuses to delete a read-only file.
     if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR))
         return FALSE;
-    return unlink(host.c_str()) == 0;
+    if (unlink(host.c_str()) != 0)
+        return FALSE;
+    hostfs::ConvertIfDue(lpFileName);
+    return TRUE;
 }
 
 BOOL RemoveDirectoryA(LPCSTR lpPathName) {
@@ -376,11 +403,11 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
     return data.dwFileAttributes;
 }
 
-namespace {
+namespace hostfs {
 
 // Which of reading, writing and deleting an access right takes part in, for
 // the sharing check.
-unsigned SharingUse(DWORD access) {
+static unsigned SharingUse(DWORD access) {
     unsigned use = 0;
     if (access & (0x80000000u | 0x10000000u | 0x0001 | 0x0020)) // generic read/all, data, execute
         use |= FILE_SHARE_READ;
@@ -391,7 +418,15 @@ unsigned SharingUse(DWORD access) {
     return use;
 }
 
-} // namespace
+bool SharingAllows(const OpenHandle& opened) {
+    for (const auto& h : state().handles)
+        if (h.second.path == opened.path && ((SharingUse(opened.access) & ~h.second.share) ||
+                                             (SharingUse(h.second.access) & ~opened.share)))
+            return false;
+    return true;
+}
+
+} // namespace hostfs
 
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
@@ -423,11 +458,8 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     opened.access = dwDesiredAccess;
     opened.share = dwShareMode;
     opened.attributes = attributes;
-    // Each side must share what the other uses.
-    for (const auto& h : hostfs::state().handles)
-        if (h.second.path == opened.path && ((SharingUse(opened.access) & ~h.second.share) ||
-                                             (SharingUse(h.second.access) & ~opened.share)))
-            return INVALID_HANDLE_VALUE;
+    if (!hostfs::SharingAllows(opened))
+        return INVALID_HANDLE_VALUE;
     auto* handle = new char;
     hostfs::state().handles[handle] = opened;
     return handle;

@@ -70,4 +70,55 @@ TEST_F(LinkRemoval, AFolderSwappedForALinkOnceCheckedLosesNothingOutside) {
     }
 }
 
+TEST_F(LinkRemoval, AFolderTurnedIntoALinkWhileEmptiedLosesNothingOutside) {
+    // Another process waits until the removal has deleted a file in the
+    // folder, the top one or one inside it, then turns it into a link to the
+    // outside folder, whose files have the same names as those left in it.
+    for (const std::string& converted : {folder, folder + "\\inner"}) {
+        SCOPED_TRACE(converted);
+        RemoveAll(folder);
+        MakeOutside();
+        MakeFolder(folder + "\\inner");
+        for (const std::string& at : {folder, folder + "\\inner"}) {
+            MakeFile(at + "\\a.dat", "copy");
+            MakeFile(at + "\\keep.dat", "copy 2", true);
+        }
+        hostfs::ConvertToLinkOnFirstDelete(converted, outside);
+        Recorder::calls.clear();
+        PatchRun::RemoveTree(folder.c_str(), Recorder::Record);
+        ASSERT_TRUE(hostfs::Converted());
+        ExpectOutsideIntact();
+        decltype(Recorder::calls) reported = {{folder + "\\a.dat", 4},
+                                              {folder + "\\inner\\a.dat", 4},
+                                              {folder + "\\inner\\keep.dat", 6},
+                                              {folder + "\\keep.dat", 6}};
+        EXPECT_EQ(Recorder::calls, reported);
+        RemoveAll(converted + ".aside");
+    }
+}
+
+TEST_F(LinkRemoval, WhereOpensFollowLinksALinkIsNeitherEnteredNorDeletedThrough) {
+    // As under Wine: opening a link opens what it leads to, and only the
+    // listing, or the path's own attributes, show a link. A delete through
+    // that handle would delete the outside folder itself once empty.
+    MakeFolder(outside + "\\empty");
+    hostfs::SetOpensFollowLinks(true);
+    struct Case {
+        std::string link, leadsTo;
+    } cases[] = {{folder, outside}, {folder + "\\link", outside + "\\empty"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        if (c.link != folder)
+            MakeFolder(folder);
+        fs::create_directory_symlink(Host(c.leadsTo), Host(c.link));
+        Recorder::calls.clear();
+        EXPECT_EQ(PatchRun::RemoveTree(folder.c_str(), Recorder::Record), 0);
+        EXPECT_TRUE(Recorder::calls.empty());
+        ExpectOutsideIntact();
+        EXPECT_TRUE(Exists(outside + "\\empty"));
+        EXPECT_TRUE(Exists(c.link)) << "a link that can't be deleted as itself stays";
+        fs::remove(Host(c.link));
+    }
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "patch/PatchRun.h"
 #include "patch/ReplacementPackage.h"
 #include "platform/HostFs.h"
+#include "platform/Win32Api.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -138,15 +139,53 @@ TEST_F(RunPatchTest, NoRoomShowsTheNoSpacePromptWithOkDisabled) {
     EXPECT_TRUE(SetupRuns().empty());
 }
 
-TEST_F(RunPatchTest, ALeftoverFolderIsRemovedAndNothingIsCopied) {
+TEST_F(RunPatchTest, ALeftoverFolderIsRemovedAndTheRunGoesOn) {
+    // What a run killed during its copy leaves, and a setup program planted there.
     InsertDisc();
-    MakeFolder("C:\\QuillmendTemp\\old");
-    MakeFile("C:\\QuillmendTemp\\old\\setup.exe", "planted", true);
+    MakeFolder("C:\\QuillmendTemp\\data");
+    MakeFile("C:\\QuillmendTemp\\data\\readme.txt", "partial", true);
+    MakeFile("C:\\QuillmendTemp\\setup.exe", "planted");
+    Run();
+    ASSERT_EQ(SetupRuns().size(), 1u);
+    EXPECT_EQ(SetupRuns()[0], std::string("C:\\QuillmendTemp\\setup.exe ") +
+                                  std::to_string(ReplacementPackageSize));
+    EXPECT_FALSE(Exists(kTemp));
+    // The leftover's files are reported as they go, before the copy's first chunk.
+    ASSERT_GE(fakeui::reports.size(), 3u);
+    EXPECT_EQ(fakeui::reports[0],
+              std::make_pair(std::string("C:\\QuillmendTemp\\data\\readme.txt"), 7));
+    EXPECT_EQ(fakeui::reports[1], std::make_pair(std::string("C:\\QuillmendTemp\\setup.exe"), 7));
+    EXPECT_EQ(fakeui::reports[2], std::make_pair(std::string("E:\\Vardenholt.msi"), 2048));
+}
+
+TEST_F(RunPatchTest, ALeftoverThatStaysEndsTheRunWithNothingCopiedIntoIt) {
+    InsertDisc();
+    MakeFolder(kTemp);
+    MakeFile("C:\\QuillmendTemp\\.keep", "not the run's to delete");
     Run();
     EXPECT_TRUE(fakeui::progress.empty()) << "no progress window without a folder";
     EXPECT_TRUE(SetupRuns().empty());
+    EXPECT_FALSE(Exists("C:\\QuillmendTemp\\setup.exe"));
+    EXPECT_TRUE(Exists("C:\\QuillmendTemp\\.keep"));
+}
+
+TEST_F(RunPatchTest, TheCopysFolderIsHeldAgainstRenamingFromItsCreation) {
+    InsertDisc();
+    bool tried = false;
+    fakeui::onOpenProgress = [&tried] {
+        // What a rename needs: the folder opened for deleting.
+        HANDLE folder = CreateFileA(kTemp, 0x00010000 /* DELETE */,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        EXPECT_EQ(folder, INVALID_HANDLE_VALUE) << "the folder can be renamed during the copy";
+        if (folder != INVALID_HANDLE_VALUE)
+            CloseHandle(folder);
+        tried = true;
+    };
+    Run();
+    EXPECT_TRUE(tried);
+    EXPECT_EQ(SetupRuns().size(), 1u);
     EXPECT_FALSE(Exists(kTemp));
-    EXPECT_EQ(fakeui::reports.size(), 1u) << "only the leftover file's removal is reported";
 }
 
 TEST_F(RunPatchTest, AnUnreadableDiscFileMeansNoPackageAndNoSetup) {

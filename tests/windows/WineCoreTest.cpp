@@ -2,7 +2,9 @@
 // types, the temporary folder's security, and links planted by another user.
 #include "TestDrives.h"
 
+#include "RecordArgsPath.h"
 #include "patch/PatchRun.h"
+#include "patch/ReplacementPackage.h"
 #include "platform/PrivateSecurity.h"
 
 #include <windows.h>
@@ -11,8 +13,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sddl.h>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -189,22 +193,62 @@ struct WineLinks : ::testing::Test {
         return GetFileAttributesA("C:\\PatcherLinks\\precious\\keep.dat") !=
                    INVALID_FILE_ATTRIBUTES &&
                GetFileAttributesA("C:\\PatcherLinks\\precious\\inner\\keep.dat") !=
-                   INVALID_FILE_ATTRIBUTES;
+                   INVALID_FILE_ATTRIBUTES &&
+               GetFileAttributesA("C:\\PatcherLinks\\precious\\empty") != INVALID_FILE_ATTRIBUTES;
     }
 };
 
 TEST_F(WineLinks, ALinkInsideTheFolderIsNeverFollowed) {
-    // Wine will not remove a link to a folder, so the folder stays and the
-    // result is 0; what matters is that nothing behind the link is touched.
-    PatchRun::RemoveTree("C:\\PatcherLinks\\QuillmendTemp\\", nullptr);
-    EXPECT_EQ(GetFileAttributesA("C:\\PatcherLinks\\QuillmendTemp\\own.dat"),
-              INVALID_FILE_ATTRIBUTES);
+    // Wine opens what a link leads to, even when asked for the link, and a
+    // delete through that handle would delete it: the links stay, so the
+    // folder stays and the result is 0. All the rest goes, nothing outside.
+    EXPECT_EQ(PatchRun::RemoveTree("C:\\PatcherLinks\\QuillmendTemp\\", nullptr), 0);
+    for (const char* gone : {"own.dat", "read-only.dat", "nested"})
+        EXPECT_EQ(
+            GetFileAttributesA((std::string("C:\\PatcherLinks\\QuillmendTemp\\") + gone).c_str()),
+            INVALID_FILE_ATTRIBUTES)
+            << gone;
     EXPECT_TRUE(Intact());
 }
 
 TEST_F(WineLinks, AFolderPlantedAsALinkIsNeverFollowed) {
-    PatchRun::RemoveTree("C:\\PatcherLinks\\Planted\\", nullptr);
-    EXPECT_TRUE(Intact());
+    for (const char* planted :
+         {"C:\\PatcherLinks\\Planted\\", "C:\\PatcherLinks\\PlantedEmpty\\"}) {
+        SCOPED_TRACE(planted);
+        EXPECT_EQ(PatchRun::RemoveTree(planted, nullptr), 0);
+        EXPECT_TRUE(Intact());
+    }
+}
+
+TEST(WineRun, ALeftoverFolderIsRemovedAndTheRunThenInstalls) {
+    if (!getenv("DISPLAY"))
+        GTEST_SKIP() << "the copy shows its progress window: no X display";
+    TestDrives drives;
+    std::ifstream in(RECORD_ARGS_PATH, std::ios::binary);
+    ASSERT_TRUE(in) << RECORD_ARGS_PATH;
+    std::ostringstream setup;
+    setup << in.rdbuf();
+    MakeFile("D:\\setup.exe", setup.str());
+    MakeFile("D:\\Vardenholt.msi", Content(3000));
+    // What a run killed during its copy leaves: read-only files, as the disc's
+    // are, in nested folders.
+    const std::string temp = "C:\\QuillmendTemp";
+    RemoveAll(temp);
+    MakeFolder(temp + "\\data\\maps");
+    MakeFile(temp + "\\Vardenholt.msi", "partial", true);
+    MakeFile(temp + "\\data\\maps\\world.map", "partial", true);
+    const char log[] = "C:\\PatcherTests\\setup.log";
+    SetEnvironmentVariableA("RECORD_ARGS_LOG", log);
+    PatchRun run;
+    run.RunPatch();
+    SetEnvironmentVariableA("RECORD_ARGS_LOG", nullptr);
+    std::string runs = ReadAll(log);
+    runs.erase(std::remove(runs.begin(), runs.end(), '\r'), runs.end());
+    // Setup ran once, on the whole copy with the carried package.
+    EXPECT_EQ(runs,
+              "C:\\QuillmendTemp\\setup.exe " + std::to_string(ReplacementPackageSize) + "\n");
+    EXPECT_FALSE(Exists(temp));
+    RemoveAll(temp);
 }
 
 } // namespace

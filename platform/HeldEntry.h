@@ -1,0 +1,56 @@
+// Folders, files and links held open by handle. A held folder is listed, and
+// its entries are opened, changed and deleted, relative to its handle, never
+// again by a path from the drive root: whatever happens to that path meanwhile
+// (the folder renamed, or emptied and turned into a link to somewhere else),
+// the handle still leads to the folder it opened. A link is opened as itself,
+// never followed, where the system allows it; where it does not (Wine opens
+// what a Unix symbolic link leads to), the listed attributes still tell it.
+#pragma once
+
+#include "platform/Win32Api.h"
+
+#include <cstdint>
+
+// One entry of a held folder's listing, "." and ".." included.
+struct ListedEntry {
+    char name[MAX_PATH]; // in the system code page; "" when it can't be spelt there
+    uint32_t attributes; // FILE_ATTRIBUTE_* as the folder lists them
+    uint32_t sizeLow;    // the low 32 bits of its size
+};
+
+class HeldEntry {
+  public:
+    HeldEntry();
+    ~HeldEntry();
+    HeldEntry(const HeldEntry&) = delete;
+    HeldEntry& operator=(const HeldEntry&) = delete;
+
+    // Opens a path from a drive root (a trailing backslash allowed) as
+    // itself, to list and delete it. Held without delete sharing: no one can
+    // rename or delete it while it is held.
+    int OpenPath(const char* path);
+    // Creates a folder that was not there, with the security given, and holds
+    // it from that moment, as OpenPath does; 0 when anything has that name.
+    int CreateFolder(const char* path, SECURITY_ATTRIBUTES* security);
+    // Opens, relative to `folder`'s handle, the entry it listed last.
+    int OpenListed(HeldEntry& folder, const ListedEntry& entry);
+
+    int IsOpen() const;
+    // The attributes the system gives for what the handle holds.
+    int Attributes(uint32_t* attributes);
+    // Clears FILE_ATTRIBUTE_READONLY, given the attributes it has now.
+    int ClearReadOnly(uint32_t attributes);
+    // Marks what the handle holds to be deleted when the handle closes; a
+    // folder only when it is empty. Through the handle, so it deletes the
+    // very object opened, wherever its name now leads.
+    int Delete();
+    // 1 and the held folder's next entry; 0 at its end or when it can't be listed.
+    int NextEntry(ListedEntry* entry);
+    void Close();
+
+  private:
+    void* m_handle;
+    int m_listing; // nonzero once NextEntry has started
+    // The entry listed last, as the system gave it.
+    alignas(8) unsigned char m_entry[1024];
+};

@@ -1,0 +1,198 @@
+// Held entries on Windows, through the native calls that every Windows since XP
+// has: NtOpenFile relative to a folder's handle (RootDirectory) with
+// FILE_OPEN_REPARSE_POINT, NtQueryDirectoryFile to list, and
+// NtSetInformationFile to change attributes and to delete through the handle.
+#include "platform/HeldEntry.h"
+
+#include <windows.h>
+#include <winternl.h>
+
+#include <cstddef>
+#include <cstring>
+
+// Not in <winternl.h>; ntdll has it since the first Windows NT.
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE FileHandle, HANDLE Event, PVOID ApcRoutine,
+                                               PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock,
+                                               PVOID FileInformation, ULONG Length,
+                                               FILE_INFORMATION_CLASS FileInformationClass,
+                                               BOOLEAN ReturnSingleEntry, PUNICODE_STRING FileName,
+                                               BOOLEAN RestartScan);
+
+namespace {
+
+// Held entries keep others from deleting or renaming them, never from reading.
+const ULONG kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+const ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE;
+// The attributes FileBasicInformation may set.
+const ULONG kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                        FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+HANDLE Native(void* handle) {
+    return static_cast<HANDLE>(handle);
+}
+
+// The name in the system code page; 0 when it can't be spelt there exactly.
+int NarrowName(const WCHAR* name, ULONG bytes, char (&narrow)[MAX_PATH]) {
+    int count = static_cast<int>(bytes / sizeof(WCHAR));
+    BOOL lossy = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, count, narrow,
+                                     MAX_PATH - 1, nullptr, &lossy);
+    // Code pages such as UTF-8 take no flags and spell every name.
+    if (length == 0 && GetLastError() == ERROR_INVALID_PARAMETER)
+        length =
+            WideCharToMultiByte(CP_ACP, 0, name, count, narrow, MAX_PATH - 1, nullptr, nullptr);
+    if (length <= 0 || lossy)
+        return 0;
+    narrow[length] = '\0';
+    return 1;
+}
+
+} // namespace
+
+HeldEntry::HeldEntry() : m_handle(INVALID_HANDLE_VALUE), m_listing(0) {}
+
+HeldEntry::~HeldEntry() {
+    Close();
+}
+
+int HeldEntry::IsOpen() const {
+    return m_handle != INVALID_HANDLE_VALUE;
+}
+
+void HeldEntry::Close() {
+    if (IsOpen())
+        CloseHandle(Native(m_handle));
+    m_handle = INVALID_HANDLE_VALUE;
+    m_listing = 0;
+}
+
+int HeldEntry::OpenPath(const char* path) {
+    Close();
+    // Without its trailing backslash, which would make Wine go through a
+    // link in the last place.
+    char own[MAX_PATH];
+    size_t length = std::strlen(path);
+    if (length >= MAX_PATH)
+        return 0;
+    std::memcpy(own, path, length + 1);
+    if (length > 3 && own[length - 1] == '\\')
+        own[length - 1] = '\0';
+    m_handle = CreateFileA(own, kFolderAccess, kShare, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return IsOpen();
+}
+
+int HeldEntry::CreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
+    Close();
+    // The native name of a path from a drive root: \??\ before it, no
+    // trailing backslash.
+    size_t length = std::strlen(path);
+    while (length > 3 && path[length - 1] == '\\')
+        --length;
+    if (length < 3 || path[1] != ':' || path[2] != '\\' || length >= MAX_PATH)
+        return 0;
+    WCHAR name[4 + MAX_PATH] = L"\\??\\";
+    int wide = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, static_cast<int>(length),
+                                   name + 4, MAX_PATH);
+    if (wide <= 0)
+        return 0;
+    UNICODE_STRING nativeName;
+    nativeName.Buffer = name;
+    nativeName.Length = static_cast<USHORT>((4 + wide) * sizeof(WCHAR));
+    nativeName.MaximumLength = nativeName.Length;
+    OBJECT_ATTRIBUTES attributes;
+    // Never inherited: setup and what it starts get no handle to the folder.
+    InitializeObjectAttributes(&attributes, &nativeName, OBJ_CASE_INSENSITIVE, nullptr,
+                               security ? security->lpSecurityDescriptor : nullptr);
+    IO_STATUS_BLOCK status;
+    HANDLE created;
+    // FILE_CREATE makes and opens it in one step: nothing can come between.
+    if (!NT_SUCCESS(NtCreateFile(&created, kFolderAccess, &attributes, &status, nullptr,
+                                 FILE_ATTRIBUTE_NORMAL, kShare, FILE_CREATE,
+                                 FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0)))
+        return 0;
+    m_handle = created;
+    return 1;
+}
+
+int HeldEntry::OpenListed(HeldEntry& folder, const ListedEntry& entry) {
+    Close();
+    if (!folder.IsOpen() || !folder.m_listing)
+        return 0;
+    const FILE_DIRECTORY_INFORMATION* listed =
+        reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(folder.m_entry);
+    UNICODE_STRING name;
+    name.Buffer = const_cast<PWSTR>(listed->FileName);
+    name.Length = static_cast<USHORT>(listed->FileNameLength);
+    name.MaximumLength = name.Length;
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, Native(folder.m_handle),
+                               nullptr);
+    // Only what the removal needs of it: a folder to list, a read-only file
+    // to make writable.
+    ACCESS_MASK access = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        access |= FILE_LIST_DIRECTORY;
+    if (entry.attributes & FILE_ATTRIBUTE_READONLY)
+        access |= FILE_WRITE_ATTRIBUTES;
+    IO_STATUS_BLOCK status;
+    HANDLE opened;
+    if (!NT_SUCCESS(NtOpenFile(&opened, access, &attributes, &status, kShare,
+                               FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT)))
+        return 0;
+    m_handle = opened;
+    return 1;
+}
+
+int HeldEntry::Attributes(uint32_t* attributes) {
+    FILE_BASIC_INFORMATION basic;
+    IO_STATUS_BLOCK status;
+    if (!IsOpen() || !NT_SUCCESS(NtQueryInformationFile(Native(m_handle), &status, &basic,
+                                                        sizeof basic, FileBasicInformation)))
+        return 0;
+    *attributes = basic.FileAttributes;
+    return 1;
+}
+
+int HeldEntry::ClearReadOnly(uint32_t attributes) {
+    FILE_BASIC_INFORMATION basic;
+    std::memset(&basic, 0, sizeof basic); // times of 0 stay as they are
+    basic.FileAttributes = attributes & kSettable & ~FILE_ATTRIBUTE_READONLY;
+    // 0 would leave the attributes as they are.
+    if (basic.FileAttributes == 0)
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    IO_STATUS_BLOCK status;
+    return IsOpen() && NT_SUCCESS(NtSetInformationFile(Native(m_handle), &status, &basic,
+                                                       sizeof basic, FileBasicInformation));
+}
+
+int HeldEntry::Delete() {
+    FILE_DISPOSITION_INFORMATION disposition;
+    disposition.DoDeleteFile = TRUE;
+    IO_STATUS_BLOCK status;
+    return IsOpen() &&
+           NT_SUCCESS(NtSetInformationFile(Native(m_handle), &status, &disposition,
+                                           sizeof disposition, FileDispositionInformation));
+}
+
+int HeldEntry::NextEntry(ListedEntry* entry) {
+    if (!IsOpen())
+        return 0;
+    IO_STATUS_BLOCK status;
+    // One entry at a time, so that each level of a walk needs only this buffer.
+    NTSTATUS listed = NtQueryDirectoryFile(Native(m_handle), nullptr, nullptr, nullptr, &status,
+                                           m_entry, sizeof m_entry, FileDirectoryInformation, TRUE,
+                                           nullptr, m_listing ? FALSE : TRUE);
+    m_listing = 1;
+    if (listed != 0) // STATUS_NO_MORE_FILES ends it, as does any failure
+        return 0;
+    const FILE_DIRECTORY_INFORMATION* info =
+        reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(m_entry);
+    if (!NarrowName(info->FileName, info->FileNameLength, entry->name))
+        entry->name[0] = '\0';
+    entry->attributes = info->FileAttributes;
+    entry->sizeLow = static_cast<uint32_t>(info->EndOfFile.QuadPart);
+    return 1;
+}
