@@ -104,6 +104,12 @@ int PatchRun::RemoveTree(const char* folder, ProgressCallback callback) {
 }
 
 int PatchRun::RemoveTree(HeldEntry& held, const char* folder, ProgressCallback callback) {
-    // Held since this run made it: a folder, and no link.
-    return RemoveHeldFolder(held, FILE_ATTRIBUTE_DIRECTORY, folder, callback);
+    // Held since this run made it: a folder, and no link. Emptied through the
+    // handle it was held by, which may not delete the folder itself.
+    EmptyFolder(held, folder, callback);
+    if (!held.ReopenToDelete(folder))
+        return 0;
+    int deleted = held.Delete();
+    held.Close();
+    return deleted;
 }

@@ -30,8 +30,15 @@ class HeldEntry {
     // rename or delete it while it is held.
     int OpenPath(const char* path);
     // Creates a folder that was not there, with the security given, and holds
-    // it from that moment, as OpenPath does; 0 when anything has that name.
+    // it from that moment without delete sharing, but also without the right
+    // to delete it: a process that takes the folder as its current one opens
+    // it sharing no deleting, which a handle with that right would refuse.
+    // 0 when anything has that name.
     int CreateFolder(const char* path, SECURITY_ATTRIBUTES* security);
+    // Trades the created folder's handle for one that may delete it, opened
+    // again by its path as OpenPath does; 0, and nothing held, when the path
+    // now leads to anything but the folder that was held.
+    int ReopenToDelete(const char* path);
     // Opens, relative to `folder`'s handle, the entry it listed last.
     int OpenListed(HeldEntry& folder, const ListedEntry& entry);
 

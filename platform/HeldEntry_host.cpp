@@ -18,7 +18,8 @@
 
 namespace {
 
-const uint32_t kAccess = 0x0001 | 0x0080 | 0x00010000u; // list, read attributes, delete
+const uint32_t kDelete = 0x00010000u;
+const uint32_t kAccess = 0x0001 | 0x0080 | kDelete; // list, read attributes, delete
 const uint32_t kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 hostfs::OpenHandle* Find(void* handle) {
@@ -47,13 +48,14 @@ uint32_t AttributesOf(int folderFd, const char* name, const struct stat& st) {
 
 // Opens `name` in the folder `folderFd` as itself, or, where opens follow
 // links, what a link there leads to. The handle, or null.
-void* Open(int folderFd, const std::string& name, const std::string& windowsPath) {
+void* Open(int folderFd, const std::string& name, const std::string& windowsPath,
+           uint32_t access = kAccess) {
     struct stat st;
     if (folderFd < 0 || fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return nullptr;
     hostfs::OpenHandle opened;
     opened.path = hostfs::Normalise(windowsPath);
-    opened.access = kAccess;
+    opened.access = access;
     opened.share = kShare;
     opened.name = name;
     opened.attributes = AttributesOf(folderFd, name.c_str(), st);
@@ -169,11 +171,24 @@ int HeldEntry::CreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
     // Any descriptor stands for the private one: only the owner gets in.
     bool restricted = security && security->lpSecurityDescriptor;
     if (parent >= 0 && mkdirat(parent, name.c_str(), restricted ? 0700 : 0777) == 0) {
-        if (void* handle = Open(parent, name, path))
+        if (void* handle = Open(parent, name, path, kAccess & ~kDelete))
             m_handle = handle;
     }
     close(parent);
     return IsOpen();
+}
+
+int HeldEntry::ReopenToDelete(const char* path) {
+    hostfs::OpenHandle* h = Find(m_handle);
+    if (!h)
+        return 0;
+    uint64_t device = h->device, inode = h->inode;
+    Close();
+    if (!OpenPath(path) || !(h = Find(m_handle)) || h->device != device || h->inode != inode) {
+        Close();
+        return 0;
+    }
+    return 1;
 }
 
 int HeldEntry::OpenListed(HeldEntry& folder, const ListedEntry&) {
@@ -213,7 +228,8 @@ int HeldEntry::ClearReadOnly(uint32_t) {
 int HeldEntry::Delete() {
     hostfs::OpenHandle* h = Find(m_handle);
     struct stat st;
-    if (!h || hostfs::Fails(hostfs::Fault::Delete, h->path.c_str()) || fstat(h->fd, &st) != 0)
+    if (!h || !(h->access & kDelete) || hostfs::Fails(hostfs::Fault::Delete, h->path.c_str()) ||
+        fstat(h->fd, &st) != 0)
         return 0;
     // As Windows: a folder goes only when empty, a read-only file not at all.
     if ((S_ISDIR(st.st_mode) && !IsEmptyFolder(h->fd)) ||

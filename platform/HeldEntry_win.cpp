@@ -23,6 +23,9 @@ namespace {
 // Held entries keep others from deleting or renaming them, never from reading.
 const ULONG kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 const ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE;
+// The created folder's: setup is started in it, and Windows opens a current
+// folder sharing reading and writing alone.
+const ACCESS_MASK kCreatedAccess = kFolderAccess & ~DELETE;
 // The attributes FileBasicInformation may set.
 const ULONG kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
@@ -108,11 +111,29 @@ int HeldEntry::CreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
     IO_STATUS_BLOCK status;
     HANDLE created;
     // FILE_CREATE makes and opens it in one step: nothing can come between.
-    if (!NT_SUCCESS(NtCreateFile(&created, kFolderAccess, &attributes, &status, nullptr,
+    if (!NT_SUCCESS(NtCreateFile(&created, kCreatedAccess, &attributes, &status, nullptr,
                                  FILE_ATTRIBUTE_NORMAL, kShare, FILE_CREATE,
                                  FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0)))
         return 0;
     m_handle = created;
+    return 1;
+}
+
+int HeldEntry::ReopenToDelete(const char* path) {
+    BY_HANDLE_FILE_INFORMATION held, reopened;
+    if (!IsOpen() || !GetFileInformationByHandle(Native(m_handle), &held))
+        return 0;
+    // While this handle, which shares no deleting, is open, no handle that may
+    // delete can be opened: it goes first, and the new one must lead to the
+    // very folder it held.
+    Close();
+    if (!OpenPath(path) || !GetFileInformationByHandle(Native(m_handle), &reopened) ||
+        reopened.dwVolumeSerialNumber != held.dwVolumeSerialNumber ||
+        reopened.nFileIndexHigh != held.nFileIndexHigh ||
+        reopened.nFileIndexLow != held.nFileIndexLow) {
+        Close();
+        return 0;
+    }
     return 1;
 }
 

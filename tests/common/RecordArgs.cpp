@@ -17,7 +17,8 @@
 //   "linger-start.txt". Both wait until "release.txt" appears (at most a
 //   minute), then the copy writes "lingered.txt" and setup "setup-lived.txt".
 //
-// It writes its current folder to "cwd.txt". On Windows, with "broadcast.txt"
+// It writes its current folder to "cwd.txt", and to the file that
+// RECORD_ARGS_CWD names, when the environment names one. On Windows, with "broadcast.txt"
 // beside it, it first sends a setting change to every top-level window, as
 // installers do after they change the environment, and waits for all the
 // answers; then it writes "broadcast-answered.txt".
@@ -137,6 +138,8 @@ int main(int argc, char** argv) {
 
     std::ofstream(folder + "cmdline.txt") << commandLine;
     std::ofstream(folder + "cwd.txt") << CurrentFolder();
+    if (const char* cwdLog = getenv("RECORD_ARGS_CWD"))
+        std::ofstream(cwdLog) << CurrentFolder();
 #ifdef _WIN32
     if (Exists(folder + "broadcast.txt")) {
         SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"));

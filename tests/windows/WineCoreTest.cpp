@@ -238,15 +238,22 @@ TEST(WineRun, ALeftoverFolderIsRemovedAndTheRunThenInstalls) {
     MakeFile(temp + "\\Vardenholt.msi", "partial", true);
     MakeFile(temp + "\\data\\maps\\world.map", "partial", true);
     const char log[] = "C:\\PatcherTests\\setup.log";
+    const char cwd[] = "C:\\PatcherTests\\setup-cwd.txt";
+    DeleteFileA(cwd);
     SetEnvironmentVariableA("RECORD_ARGS_LOG", log);
+    SetEnvironmentVariableA("RECORD_ARGS_CWD", cwd);
     PatchRun run;
     run.RunPatch();
     SetEnvironmentVariableA("RECORD_ARGS_LOG", nullptr);
+    SetEnvironmentVariableA("RECORD_ARGS_CWD", nullptr);
     std::string runs = ReadAll(log);
     runs.erase(std::remove(runs.begin(), runs.end(), '\r'), runs.end());
     // Setup ran once, on the whole copy with the carried package.
     EXPECT_EQ(runs,
               "C:\\QuillmendTemp\\setup.exe " + std::to_string(ReplacementPackageSize) + "\n");
+    // In the copy, which the run holds meanwhile: the hold must leave setup
+    // free to take it as its current folder.
+    EXPECT_EQ(ReadAll(cwd), temp);
     EXPECT_FALSE(Exists(temp));
     RemoveAll(temp);
 }
