@@ -3,6 +3,7 @@
 #include "patch/PatchRun.h"
 #include "patch/PathBuffer.h"
 #include "platform/Crt.h"
+#include "platform/LookUp.h"
 #include "platform/Win32Api.h"
 
 #include <cstring>
@@ -87,10 +88,8 @@ int PatchRun::FindSourceDisc(char (&discRoot)[kPathSize]) {
 
 int PatchRun::FindTempLocation(char (&tempPath)[kPathSize]) {
     // Looked up once per call: the oldest systems lack the extended function.
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    FARPROC address = kernel ? GetProcAddress(kernel, "GetDiskFreeSpaceExA") : nullptr;
-    // Through the generic function type, as a looked-up address must be.
-    auto freeSpaceEx = reinterpret_cast<DiskFreeSpaceExFn>(reinterpret_cast<void (*)()>(address));
+    auto freeSpaceEx =
+        LookUp<DiskFreeSpaceExFn>(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA");
     int rightsRequired = AccessRightsRequired();
     char list[kDriveListSize];
     ListDrives(list);

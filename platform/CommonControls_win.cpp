@@ -1,5 +1,6 @@
 // The common controls, looked up at run time instead of imported.
 #include "platform/CommonControls.h"
+#include "platform/LookUp.h"
 
 #include <windows.h>
 
@@ -17,9 +18,7 @@ int LoadCommonControls() {
     HMODULE controls = LoadLibraryA("comctl32.dll");
     if (!controls)
         return 0;
-    // Through the generic function type, as a looked-up address must be.
-    auto init = reinterpret_cast<InitCommonControlsExFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(controls, "InitCommonControlsEx")));
+    auto init = LookUp<InitCommonControlsExFn>(controls, "InitCommonControlsEx");
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
     return init && init(&classes) ? 1 : 0;
 }

@@ -61,14 +61,4 @@ size_t fwrite(const void* buffer, size_t size, size_t count, FILE* file) {
     return ::fwrite(buffer, size, count, file);
 }
 
-int chmod(const char* path, int mode) {
-    std::string host = hostfs::HostPath(path);
-    struct stat st;
-    if (stat(host.c_str(), &st) != 0)
-        return -1;
-    mode_t bits = st.st_mode & 07777;
-    bits = (mode & kWriteAttribute) ? (bits | S_IWUSR) : (bits & ~(S_IWUSR | S_IWGRP | S_IWOTH));
-    return ::chmod(host.c_str(), bits);
-}
-
 } // namespace crt

@@ -1,7 +1,5 @@
 #include "platform/Crt.h"
 
-#include <io.h>
-
 namespace crt {
 
 FILE* fopen(const char* path, const char* mode) {
@@ -21,8 +19,5 @@ size_t fread(void* buffer, size_t size, size_t count, FILE* file) {
 }
 size_t fwrite(const void* buffer, size_t size, size_t count, FILE* file) {
     return ::fwrite(buffer, size, count, file);
-}
-int chmod(const char* path, int mode) {
-    return ::_chmod(path, mode);
 }
 } // namespace crt

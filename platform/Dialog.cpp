@@ -1,5 +1,6 @@
 // Dialogs from templates, on the system's dialog manager.
 #include "platform/Dialog.h"
+#include "platform/LookUp.h"
 #include "platform/WinApp.h"
 
 const CRuntimeClass CDialog::classCDialog = {"CDialog", sizeof(CDialog), 0xFFFF, nullptr, nullptr};
@@ -143,16 +144,13 @@ void AllowFromLowerIntegrity(HMODULE user, HWND window, UINT message) {
     const DWORD kAllow = 1; // MSGFLT_ALLOW, and MSGFLT_ADD for the older call
     if (!user)
         return;
-    // Through the generic function type, as a looked-up address must be.
-    auto forWindow = reinterpret_cast<WindowFilterFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(user, "ChangeWindowMessageFilterEx")));
+    auto forWindow = LookUp<WindowFilterFn>(user, "ChangeWindowMessageFilterEx");
     if (forWindow) {
         forWindow(window, message, kAllow, nullptr);
         return;
     }
     // Vista's call lets the message through to every window of the process.
-    auto forProcess = reinterpret_cast<ProcessFilterFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(user, "ChangeWindowMessageFilter")));
+    auto forProcess = LookUp<ProcessFilterFn>(user, "ChangeWindowMessageFilter");
     if (forProcess)
         forProcess(message, kAllow);
 }

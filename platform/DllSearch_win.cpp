@@ -1,6 +1,7 @@
 // The DLL search, restricted at start through calls looked up at run time:
 // the headers, set for XP, declare neither.
 #include "platform/DllSearch.h"
+#include "platform/LookUp.h"
 
 #include <windows.h>
 
@@ -14,17 +15,12 @@ const DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
 
 int RestrictDllSearch() {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (!kernel)
-        return 0;
-    // Through the generic function type, as a looked-up address must be.
-    auto systemOnly = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto systemOnly = LookUp<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
     if (systemOnly && systemOnly(kSearchSystem32))
         return 1;
     // XP SP1 and later: an empty DLL directory takes the current folder out.
     // The program's folder stays first there, which is why the program loads
     // nothing at start but known DLLs and the side-by-side common controls.
-    auto dllDirectory = reinterpret_cast<SetDllDirectoryFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDllDirectoryA")));
+    auto dllDirectory = LookUp<SetDllDirectoryFn>(kernel, "SetDllDirectoryA");
     return dllDirectory && dllDirectory("") ? 1 : 0;
 }

@@ -465,16 +465,6 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     return handle;
 }
 
-BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
-    auto it = hostfs::state().handles.find(hFile);
-    if (it == hostfs::state().handles.end())
-        return FALSE;
-    std::memset(lpFileInformation, 0, sizeof *lpFileInformation);
-    lpFileInformation->dwFileAttributes = it->second.attributes;
-    lpFileInformation->nNumberOfLinks = 1;
-    return TRUE;
-}
-
 BOOL CloseHandle(HANDLE hObject) {
     auto it = hostfs::state().handles.find(hObject);
     if (it == hostfs::state().handles.end())
