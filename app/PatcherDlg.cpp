@@ -56,6 +56,14 @@ INT_PTR PatcherDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYDRAGICON:
         // One of the messages whose result is the dialog procedure's own.
         return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+    case WM_QUERYENDSESSION:
+        // Never in the way of the end: setup may have asked for the restart.
+        return SetMsgResult(TRUE);
+    case WM_ENDSESSION:
+        // Windows may end the program as soon as this returns, so the copy's
+        // removal is scheduled in full before that.
+        OnSessionEnd(wParam != 0);
+        return SetMsgResult(0);
     case WM_COMMAND:
         if (wParam == MAKEWPARAM(IDOK, BN_CLICKED)) {
             OnOkClicked();

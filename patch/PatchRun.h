@@ -56,6 +56,13 @@ class PatchRun {
     static int RemoveTree(const char* folder, ProgressCallback callback);
     static int RemoveTree(HeldEntry& held, const char* folder, ProgressCallback callback);
 
+    // At the end of the session (ending nonzero; 0 means it was called off),
+    // while the copy exists: names every entry of the copy, deepest first, for
+    // deletion at the next start of Windows, through the held folder. The
+    // second form does that; 1 when every entry was named.
+    void OnSessionEnd(int ending);
+    int ScheduleRemovalAtRestart();
+
     static int WritePackage(const char* folder);
     // The folder must end in a backslash; 1 only when setup exits with 0.
     static int RunSetup(const char* folder);

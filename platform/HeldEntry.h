@@ -41,6 +41,14 @@ class HeldEntry {
     int ReopenToDelete(const char* path);
     // Opens, relative to `folder`'s handle, the entry it listed last.
     int OpenListed(HeldEntry& folder, const ListedEntry& entry);
+    // Two opens that only look: they may not delete, and share everything, so
+    // that they stand beside any other holder, this program's removal among
+    // them, and list with a listing of their own. The first opens `path`, as
+    // OpenPath does, and keeps it only when it is the very folder `held`
+    // holds; the second is OpenListed's, with the right to clear a listed
+    // read-only attribute.
+    int ReopenToLook(const HeldEntry& held, const char* path);
+    int OpenListedToLook(HeldEntry& folder, const ListedEntry& entry);
 
     int IsOpen() const;
     // The attributes the system gives for what the handle holds.

@@ -21,6 +21,9 @@ namespace {
 const uint32_t kDelete = 0x00010000u;
 const uint32_t kAccess = 0x0001 | 0x0080 | kDelete; // list, read attributes, delete
 const uint32_t kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// A look lists and reads attributes only, beside any other holder.
+const uint32_t kLook = 0x0001 | 0x0080;
+const uint32_t kLookShare = kShare | FILE_SHARE_DELETE;
 
 hostfs::OpenHandle* Find(void* handle) {
     auto it = hostfs::state().handles.find(handle);
@@ -49,14 +52,14 @@ uint32_t AttributesOf(int folderFd, const char* name, const struct stat& st) {
 // Opens `name` in the folder `folderFd` as itself, or, where opens follow
 // links, what a link there leads to. The handle, or null.
 void* Open(int folderFd, const std::string& name, const std::string& windowsPath,
-           uint32_t access = kAccess) {
+           uint32_t access = kAccess, uint32_t share = kShare) {
     struct stat st;
     if (folderFd < 0 || fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return nullptr;
     hostfs::OpenHandle opened;
     opened.path = hostfs::Normalise(windowsPath);
     opened.access = access;
-    opened.share = kShare;
+    opened.share = share;
     opened.name = name;
     opened.attributes = AttributesOf(folderFd, name.c_str(), st);
     int flags = O_PATH | O_NOFOLLOW;
@@ -277,4 +280,33 @@ int HeldEntry::NextEntry(ListedEntry* entry) {
         return 1;
     }
     return 0;
+}
+
+int HeldEntry::ReopenToLook(const HeldEntry& held, const char* path) {
+    Close();
+    hostfs::OpenHandle* h = Find(held.m_handle);
+    std::string name;
+    if (!h)
+        return 0;
+    uint64_t device = h->device, inode = h->inode;
+    int parent = OpenParent(path, &name);
+    void* handle = Open(parent, name, path, kLook, kLookShare);
+    close(parent);
+    if (handle)
+        m_handle = handle;
+    if (IsOpen() && (Find(m_handle)->device != device || Find(m_handle)->inode != inode))
+        Close();
+    return IsOpen();
+}
+
+int HeldEntry::OpenListedToLook(HeldEntry& folder, const ListedEntry&) {
+    Close();
+    hostfs::OpenHandle* f = Find(folder.m_handle);
+    if (!f || f->next == 0 || f->next > f->listing.size())
+        return 0;
+    const std::string& name = f->listing[f->next - 1];
+    void* handle = Open(f->fd, name, f->path + "\\" + name, kLook, kLookShare);
+    if (handle)
+        m_handle = handle;
+    return IsOpen();
 }

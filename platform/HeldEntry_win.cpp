@@ -217,3 +217,63 @@ int HeldEntry::NextEntry(ListedEntry* entry) {
     entry->sizeLow = static_cast<uint32_t>(info->EndOfFile.QuadPart);
     return 1;
 }
+
+namespace {
+
+// What a look needs: list a folder, read attributes, clear a read-only one.
+const ACCESS_MASK kLookAccess = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+const ULONG kLookShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+int SameObject(HANDLE one, HANDLE other) {
+    BY_HANDLE_FILE_INFORMATION a, b;
+    return GetFileInformationByHandle(one, &a) && GetFileInformationByHandle(other, &b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+} // namespace
+
+int HeldEntry::ReopenToLook(const HeldEntry& held, const char* path) {
+    Close();
+    char own[MAX_PATH];
+    size_t length = std::strlen(path);
+    if (!held.IsOpen() || length >= MAX_PATH)
+        return 0;
+    std::memcpy(own, path, length + 1);
+    if (length > 3 && own[length - 1] == '\\')
+        own[length - 1] = '\0';
+    m_handle =
+        CreateFileA(own, kLookAccess | FILE_LIST_DIRECTORY, kLookShare, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (IsOpen() && !SameObject(Native(m_handle), Native(held.m_handle)))
+        Close();
+    return IsOpen();
+}
+
+int HeldEntry::OpenListedToLook(HeldEntry& folder, const ListedEntry& entry) {
+    Close();
+    if (!folder.IsOpen() || !folder.m_listing)
+        return 0;
+    const FILE_DIRECTORY_INFORMATION* listed =
+        reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(folder.m_entry);
+    UNICODE_STRING name;
+    name.Buffer = const_cast<PWSTR>(listed->FileName);
+    name.Length = static_cast<USHORT>(listed->FileNameLength);
+    name.MaximumLength = name.Length;
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, Native(folder.m_handle),
+                               nullptr);
+    ACCESS_MASK access = kLookAccess;
+    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        access |= FILE_LIST_DIRECTORY;
+    if (entry.attributes & FILE_ATTRIBUTE_READONLY)
+        access |= FILE_WRITE_ATTRIBUTES;
+    IO_STATUS_BLOCK status;
+    HANDLE opened;
+    if (!NT_SUCCESS(NtOpenFile(&opened, access, &attributes, &status, kLookShare,
+                               FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT)))
+        return 0;
+    m_handle = opened;
+    return 1;
+}

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace hostfs {
 
@@ -80,5 +81,9 @@ bool Converted();
 // with a Unix symbolic link: only the listing and the path's attributes still
 // show a link, and a delete through such a handle deletes what it led to.
 void SetOpensFollowLinks(bool follow);
+
+// The paths named for deletion at the next start of Windows (MoveFileExA with
+// MOVEFILE_DELAY_UNTIL_REBOOT and no new name), in the order they were named.
+std::vector<std::string> ScheduledAtRestart();
 
 } // namespace hostfs

@@ -54,6 +54,7 @@ struct State {
     std::string convertFolder, convertTarget;
     bool converted = false;
     bool opensFollowLinks = false;
+    std::vector<std::string> scheduledAtRestart;
 };
 
 State& state();

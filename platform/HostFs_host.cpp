@@ -403,7 +403,19 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
     return data.dwFileAttributes;
 }
 
+BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {
+    // Windows records the name without looking at what it names.
+    if (lpNewFileName || dwFlags != MOVEFILE_DELAY_UNTIL_REBOOT || !lpExistingFileName)
+        return FALSE;
+    hostfs::state().scheduledAtRestart.push_back(lpExistingFileName);
+    return TRUE;
+}
+
 namespace hostfs {
+
+std::vector<std::string> ScheduledAtRestart() {
+    return state().scheduledAtRestart;
+}
 
 // Which of reading, writing and deleting an access right takes part in, for
 // the sharing check.

@@ -87,6 +87,9 @@ BOOL DeleteFileA(LPCSTR lpFileName);
 BOOL RemoveDirectoryA(LPCSTR lpPathName);
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 DWORD GetFileAttributesA(LPCSTR lpFileName);
+// Only the form that names a path for deletion when Windows next starts.
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
+BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 
 // Folder handles, for holding a folder while it is emptied: opened without
 // following a link in its place, with Windows' sharing (a handle without

@@ -1,11 +1,14 @@
 // What only the real Win32 layer under Wine can show: the prefix's drive
-// types, the temporary folder's security, and links planted by another user.
+// types, the temporary folder's security, links planted by another user, and
+// what the end of a session leaves for the next start of Windows.
 #include "TestDrives.h"
 
 #include "RecordArgsPath.h"
+#include "app/PatcherDlg.h"
 #include "patch/PatchRun.h"
 #include "patch/ReplacementPackage.h"
 #include "platform/PrivateSecurity.h"
+#include "res/resource.h"
 
 #include <windows.h>
 
@@ -13,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sddl.h>
@@ -218,6 +222,143 @@ TEST_F(WineLinks, AFolderPlantedAsALinkIsNeverFollowed) {
         EXPECT_EQ(PatchRun::RemoveTree(planted, nullptr), 0);
         EXPECT_TRUE(Intact());
     }
+}
+
+// The welcome dialog of a run whose copy is made and held, as during the copy
+// or the wait for setup.
+class HeldCopyDlg : public PatcherDlg {
+  public:
+    int Hold(const char* path, bool existing = false) {
+        std::strcpy(m_tempPath, path);
+        return existing ? m_tempFolder.OpenPath(path) : m_tempFolder.CreateFolder(path, nullptr);
+    }
+};
+
+// Wine keeps what the next start of Windows does where Windows does: pairs of
+// names in one value, an empty second name for a delete. Saved and cleared for
+// the test, put back after it, so that no restart of the test prefix acts on it.
+class PendingOperations {
+  public:
+    PendingOperations() {
+        m_opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0,
+                                 KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
+                                 &m_key) == ERROR_SUCCESS;
+        DWORD size = 0;
+        m_had = m_opened &&
+                RegQueryValueExW(m_key, kValue, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+        if (m_had) {
+            m_saved.resize(size);
+            RegQueryValueExW(m_key, kValue, nullptr, nullptr, m_saved.data(), &size);
+        }
+        if (m_opened)
+            RegDeleteValueW(m_key, kValue);
+    }
+    ~PendingOperations() {
+        if (!m_opened)
+            return;
+        RegDeleteValueW(m_key, kValue);
+        if (m_had)
+            RegSetValueExW(m_key, kValue, 0, REG_MULTI_SZ, m_saved.data(),
+                           static_cast<DWORD>(m_saved.size()));
+        RegCloseKey(m_key);
+    }
+    bool Opened() const { return m_opened; }
+    // The names to delete, in order, without the "\??\" before each; a
+    // rename shows as "rename " and its name.
+    std::vector<std::string> Deletes() const {
+        std::vector<std::string> names;
+        DWORD size = 0;
+        if (RegQueryValueExW(m_key, kValue, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+            return names;
+        std::vector<wchar_t> value(size / sizeof(wchar_t) + 2, L'\0');
+        RegQueryValueExW(m_key, kValue, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
+                         &size);
+        for (const wchar_t* p = value.data(); *p;) {
+            const wchar_t* to = p + wcslen(p) + 1;
+            char name[2 * MAX_PATH] = "";
+            WideCharToMultiByte(CP_ACP, 0, p, -1, name, sizeof name, nullptr, nullptr);
+            std::string s = std::strncmp(name, "\\??\\", 4) ? name : name + 4;
+            names.push_back(*to ? "rename " + s : s);
+            p = to + wcslen(to) + 1;
+        }
+        return names;
+    }
+
+  private:
+    static constexpr const char* kKey = "System\\CurrentControlSet\\Control\\Session Manager";
+    static constexpr const wchar_t* kValue = L"PendingFileRenameOperations";
+    HKEY m_key = nullptr;
+    bool m_opened = false, m_had = false;
+    std::vector<BYTE> m_saved;
+};
+
+TEST(WineSessionEnd, TheCopyIsNamedForTheRestartDeepestFirstAndNothingElse) {
+    if (!getenv("DISPLAY"))
+        GTEST_SKIP() << "the session's end comes to the welcome dialog's window: no X display";
+    TestDrives drives;
+    PendingOperations pending;
+    ASSERT_TRUE(pending.Opened());
+    const std::string copy = "C:\\PatcherTests\\QuillmendTemp";
+    MakeFile("C:\\PatcherTests\\outside.dat", "not the copy's");
+    HeldCopyDlg dialog;
+    ASSERT_TRUE(dialog.Hold((copy + "\\").c_str()));
+    ASSERT_TRUE(dialog.Create(IDD_PATCHER_DIALOG));
+    MakeFolder(copy + "\\Data\\Maps\\Empty");
+    MakeFile(copy + "\\setup.exe", Content(100));
+    MakeFile(copy + "\\readme.txt", "read me", true);
+    MakeFile(copy + "\\Data\\rules.ini", "rules");
+    MakeFile(copy + "\\Data\\Maps\\world.map", "world", true);
+    const std::vector<std::string> entries = {copy + "\\Data\\Maps\\Empty",
+                                              copy + "\\Data\\Maps\\world.map",
+                                              copy + "\\Data\\Maps",
+                                              copy + "\\Data\\rules.ini",
+                                              copy + "\\Data",
+                                              copy + "\\readme.txt",
+                                              copy + "\\setup.exe",
+                                              copy};
+
+    // The end is answered so that it goes ahead; called off, it changes nothing.
+    EXPECT_EQ(SendMessageA(dialog.m_hWnd, WM_QUERYENDSESSION, 0, 0), TRUE);
+    SendMessageA(dialog.m_hWnd, WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(pending.Deletes().empty());
+    EXPECT_TRUE(IsReadOnly(copy + "\\Data\\Maps\\world.map"));
+
+    SendMessageA(dialog.m_hWnd, WM_ENDSESSION, TRUE, 0);
+    std::vector<std::string> named = pending.Deletes();
+    std::vector<std::string> sorted = named, expected = entries;
+    std::sort(sorted.begin(), sorted.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(sorted, expected);
+    // Deepest first: nothing is named after the folder it lies in.
+    for (size_t i = 0; i < named.size(); ++i)
+        for (size_t j = i + 1; j < named.size(); ++j)
+            EXPECT_NE(named[j].rfind(named[i] + "\\", 0), 0u)
+                << named[j] << " comes after its folder " << named[i];
+    // Windows deletes no read-only file when it starts; nothing is gone yet.
+    EXPECT_FALSE(IsReadOnly(copy + "\\Data\\Maps\\world.map"));
+    EXPECT_FALSE(IsReadOnly(copy + "\\readme.txt"));
+    for (const std::string& entry : entries)
+        EXPECT_TRUE(Exists(entry)) << entry;
+    dialog.DestroyWindow();
+}
+
+TEST_F(WineLinks, TheSessionEndNamesNoLinkNorWhatItLeadsTo) {
+    if (!getenv("DISPLAY"))
+        GTEST_SKIP() << "the session's end comes to the welcome dialog's window: no X display";
+    PendingOperations pending;
+    ASSERT_TRUE(pending.Opened());
+    HeldCopyDlg dialog;
+    ASSERT_TRUE(dialog.Hold("C:\\PatcherLinks\\QuillmendTemp\\", true));
+    ASSERT_TRUE(dialog.Create(IDD_PATCHER_DIALOG));
+    SendMessageA(dialog.m_hWnd, WM_ENDSESSION, TRUE, 0);
+    std::vector<std::string> named = pending.Deletes();
+    EXPECT_FALSE(named.empty()) << "the folder itself is named";
+    for (const std::string& name : named)
+        EXPECT_TRUE(name.find("junction") == std::string::npos &&
+                    name.find("precious") == std::string::npos)
+            << name;
+    EXPECT_TRUE(Intact());
+    dialog.DestroyWindow();
 }
 
 TEST(WineRun, ALeftoverFolderIsRemovedAndTheRunThenInstalls) {

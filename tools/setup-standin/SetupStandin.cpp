@@ -10,6 +10,10 @@
 //   broadcast=1   once installed, tell every top-level window that the
 //                 environment changed, as installers do, and wait for all the
 //                 answers; then append "broadcast answered" to the log
+//   restart=1     once installed, ask for a restart as setups that replaced
+//                 files in use do: with SeShutdownPrivilege enabled, call
+//                 ExitWindowsEx(EWX_REBOOT), append "restart asked" to the log
+//                 and wait, with a hidden window, until the session ends it
 //
 // Each run first appends its own command line, as one line, to C:\setup-standin.log,
 // so that a test can see how it was started.
@@ -71,6 +75,50 @@ DWORD RunAndWait(const char* program, char* commandLine) {
     return exitCode;
 }
 
+bool EnableShutdownPrivilege() {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    bool enabled =
+        LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid) &&
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+        GetLastError() == ERROR_SUCCESS;
+    CloseHandle(token);
+    return enabled;
+}
+
+LRESULT CALLBACK RestartWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if ((message == WM_ENDSESSION && wParam) || message == WM_TIMER)
+        PostQuitMessage(0);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Asks for the restart and waits for the session to end, as a setup's "Restart
+// now" does: its window is one of those the end of the session goes through,
+// so it is made before the request. A restart that never comes ends the wait
+// after a minute.
+void AskForRestart() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = RestartWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "SetupStandinRestart";
+    HWND window = RegisterClassA(&windowClass)
+                      ? CreateWindowExA(0, windowClass.lpszClassName, "Setup", WS_OVERLAPPED, 0, 0,
+                                        100, 100, nullptr, nullptr, windowClass.hInstance, nullptr)
+                      : nullptr;
+    if (!window || !EnableShutdownPrivilege() ||
+        !ExitWindowsEx(EWX_REBOOT, SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_FLAG_PLANNED))
+        return;
+    AppendToLog("restart asked");
+    SetTimer(window, 1, 60000, nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+        DispatchMessageA(&message);
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -123,6 +171,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"));
         AppendToLog("broadcast answered");
     }
+    if (GetPrivateProfileIntA("setup", "restart", 0, ini))
+        AskForRestart();
     if (forced[0])
         return static_cast<int>(std::strtol(forced, nullptr, 10));
     return static_cast<int>(exitCode);
