@@ -3,6 +3,7 @@
 #include "platform/Dialog.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -57,8 +58,17 @@ int CWinApp::ExitInstance() {
 }
 
 void CWinApp::SetRegistryKey(const char* key) {
-    m_registryKey = key ? key : "";
-    m_pszRegistryKey = m_registryKey.c_str();
+    m_registryKey = AfxCopyText(key ? key : "");
+    m_pszRegistryKey = m_registryKey.get();
+}
+
+std::unique_ptr<char[]> AfxCopyText(const char* text) {
+    if (!text)
+        return nullptr;
+    std::unique_ptr<char[]> copy(new (std::nothrow) char[std::strlen(text) + 1]);
+    if (copy)
+        std::strcpy(copy.get(), text);
+    return copy;
 }
 
 CWinApp* AfxGetApp() {

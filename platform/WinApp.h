@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include <memory>
 
 class CWnd;
 
@@ -36,9 +36,11 @@ class CWinApp {
 
   private:
     char m_appName[MAX_PATH];
-    std::string m_registryKey;
+    std::unique_ptr<char[]> m_registryKey;
 };
 
+// A copy of `text` on the heap; null for null, or when memory runs out.
+std::unique_ptr<char[]> AfxCopyText(const char* text);
 // The application object, or null before it is made.
 CWinApp* AfxGetApp();
 // The module that holds the dialog templates and the icon: the program file.

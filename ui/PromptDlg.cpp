@@ -1,17 +1,18 @@
 #include "ui/PromptDlg.h"
 #include "patch/PatchRun.h"
+#include "platform/WinApp.h"
 #include "res/resource.h"
 
 UINT PromptDlg::s_queryCancelAutoPlay;
 
 PromptDlg::PromptDlg(const char* message, int okDisabled, int cancelDisabled)
-    : CDialog(IDD_PROMPT), m_message(message ? message : ""), m_okDisabled(okDisabled),
+    : CDialog(IDD_PROMPT), m_message(AfxCopyText(message)), m_okDisabled(okDisabled),
       m_cancelDisabled(cancelDisabled) {}
 
 BOOL PromptDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     if (CWnd text = GetDlgItem(IDC_PROMPT_TEXT))
-        text.SetWindowText(m_message.c_str());
+        text.SetWindowText(m_message ? m_message.get() : "");
     if (CWnd ok = GetDlgItem(IDOK))
         ok.EnableWindow(m_okDisabled == 0);
     if (CWnd cancel = GetDlgItem(IDCANCEL))

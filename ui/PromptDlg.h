@@ -4,7 +4,7 @@
 
 #include "platform/Dialog.h"
 
-#include <string>
+#include <memory>
 
 class PromptDlg : public CDialog {
   public:
@@ -16,7 +16,7 @@ class PromptDlg : public CDialog {
     BOOL OnInitDialog() override;
 
   private:
-    std::string m_message;
+    std::unique_ptr<char[]> m_message; // the text's own copy; null shows none
     int m_okDisabled;
     int m_cancelDisabled;
     static UINT s_queryCancelAutoPlay;
