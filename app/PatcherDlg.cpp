@@ -7,7 +7,8 @@ UINT PatcherDlg::s_queryCancelAutoPlay;
 
 PatcherDlg::PatcherDlg(CWnd* parent)
     : CDialog(IDD_PATCHER_DIALOG, parent),
-      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      m_hIcon(LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_runUnderWay(false) {}
 
 BOOL PatcherDlg::OnInitDialog() {
     CDialog::OnInitDialog();
@@ -39,7 +40,11 @@ HICON PatcherDlg::OnQueryDragIcon() {
 
 void PatcherDlg::OnOkClicked() {
     // Hidden, the dialog's OK button is out of reach while the run drains the
-    // message queue, so the run cannot be started twice.
+    // message queue; but any program may post OK to the hidden dialog, and a
+    // run started inside this one would let go of the folder this one holds.
+    if (m_runUnderWay)
+        return;
+    m_runUnderWay = true;
     ShowWindow(SW_HIDE);
     RunPatch();
     CDialog::OnOK();

@@ -16,10 +16,11 @@ class PatcherDlg : public CDialog, public PatchRun {
     void OnPaint();
     HICON OnQueryDragIcon();
     // Hides the dialog, runs the patch run and ends the dialog as OK, whatever
-    // the run's outcome.
+    // the run's outcome. Does nothing while the run is under way.
     void OnOkClicked();
 
   private:
     HICON m_hIcon;
+    bool m_runUnderWay; // from OK until the dialog ends
     static UINT s_queryCancelAutoPlay;
 };

@@ -59,6 +59,10 @@ void PatchRun::RunPatch() {
 }
 
 int PatchRun::CopyToTemp(const char* discRoot, const char* tempPath) {
+    // A run under way holds its folder until it removes it; making another
+    // would let go of it, and that copy would never be removed.
+    if (m_tempFolder.IsOpen())
+        return 0;
     PrivateSecurity privateSecurity;
     // Without its private descriptor the folder is not made at all: any local
     // user could otherwise swap the copy's setup program before it runs.

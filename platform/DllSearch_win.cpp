@@ -1,26 +1,74 @@
 // The DLL search, restricted at start through calls looked up at run time:
 // the headers, set for XP, declare neither.
 #include "platform/DllSearch.h"
+#include "platform/DllSearchLookUp_win.h"
 #include "platform/LookUp.h"
+#include "patch/PathBuffer.h"
 
 #include <windows.h>
 
 namespace {
 
-typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
 typedef BOOL(WINAPI* SetDllDirectoryFn)(LPCSTR);
 const DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+// The DLLs that the program, the common controls and the dialogs load by name
+// on XP, and on Vista and 7 without SetDefaultDllDirectories, where the
+// program's own folder is searched first, and that are not among those
+// systems' known DLLs (which always come from System32). Each is listed after
+// those it imports, so that its imports are already loaded when it is. Names
+// a system lacks (dwmapi and cryptbase on XP) are passed over.
+const char* const kPreloaded[] = {
+    // uxtheme's import on Vista and 7.
+    "dwmapi.dll",
+    // The theme machinery: the side-by-side common controls load it for
+    // visual styles, and user32 for the themed frames of every window.
+    "uxtheme.dll",
+    // The application compatibility check that kernel32 makes when a program
+    // is started (setup, here), and version.dll, which it imports to read
+    // the started program's version.
+    "version.dll",
+    "apphelp.dll",
+    // 7's advapi32 hands its random-number and memory-encryption calls to it.
+    "cryptbase.dll",
+    // advapi32's access-control calls load it.
+    "ntmarta.dll",
+    // Named, as loaded by name, in the published DLL-planting advisories of
+    // installers; profapi first, userenv's import on 7.
+    "profapi.dll",
+    "userenv.dll",
+    "oleacc.dll",
+    "propsys.dll",
+    "setupapi.dll",
+};
+
+// Loads each from System32 by its full path; altered, the search for its own
+// imports starts in System32 too. Later loads by name then find it loaded.
+void PreloadFromSystem32() {
+    char system[MAX_PATH];
+    UINT length = GetSystemDirectoryA(system, sizeof system);
+    if (length == 0 || length >= sizeof system)
+        return;
+    for (const char* name : kPreloaded) {
+        char path[MAX_PATH];
+        if (PathJoin(path, system, name))
+            LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+}
 
 } // namespace
 
 int RestrictDllSearch() {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto systemOnly = LookUp<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
+    SetDefaultDllDirectoriesFn systemOnly = LookUpSetDefaultDllDirectories();
     if (systemOnly && systemOnly(kSearchSystem32))
         return 1;
-    // XP SP1 and later: an empty DLL directory takes the current folder out.
-    // The program's folder stays first there, which is why the program loads
-    // nothing at start but known DLLs and the side-by-side common controls.
-    auto dllDirectory = LookUp<SetDllDirectoryFn>(kernel, "SetDllDirectoryA");
-    return dllDirectory && dllDirectory("") ? 1 : 0;
+    // XP SP1 and later: an empty DLL directory takes the current folder out,
+    // but the program's folder stays first. What is loaded by name there is
+    // loaded from System32 now, before it can be looked for beside the program.
+    auto dllDirectory =
+        LookUp<SetDllDirectoryFn>(GetModuleHandleA("kernel32.dll"), "SetDllDirectoryA");
+    if (!dllDirectory || !dllDirectory(""))
+        return 0;
+    PreloadFromSystem32();
+    return 1;
 }

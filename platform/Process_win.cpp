@@ -13,6 +13,10 @@ namespace {
 // How often the job's process count is looked at while nothing else happens.
 const DWORD kPollMilliseconds = 250;
 
+// Held by Windows Installer while an installation is under way, as it
+// documents for programs that must wait for one.
+const char kInstallerRunning[] = "Global\\_MSIExecute";
+
 // A job for setup and everything it starts, whose processes may still leave it
 // with CREATE_BREAKAWAY_FROM_JOB, and a port that hears when it empties. Its
 // processes live on if this program ends. 0 when the system gives none.
@@ -48,6 +52,21 @@ void WaitForProcess(HANDLE process) {
         ;
 }
 
+// Waits while Windows Installer shows an installation under way, answering
+// what is sent as the other waits do. Holding its mutex for a moment tells
+// that it is free; it is let go of at once.
+void WaitForInstaller() {
+    HANDLE running = OpenMutexA(SYNCHRONIZE, FALSE, kInstallerRunning);
+    if (!running)
+        return;
+    DWORD waited;
+    while ((waited = AnswerSentAndWait(running, INFINITE)) == WAIT_OBJECT_0 + 1)
+        ;
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED_0)
+        ReleaseMutex(running);
+    CloseHandle(running);
+}
+
 // Waits until no process of the job is left. Windows does not promise to post
 // every job message, so the count of active processes is read as well; 0 when
 // it can't be read.
@@ -71,7 +90,10 @@ int WaitForEmptyJob(HANDLE job, HANDLE port) {
 }
 
 // Starts the program suspended, so that it runs nothing before it is in the
-// job. Handles are inherited, as the C runtime's spawn does.
+// job. Handles are inherited, as the C runtime's spawn does. It gets Windows'
+// default error mode, not this program's, which keeps its drive probes quiet:
+// setup and the installer it starts keep their "insert disk" and "file in
+// use" prompts.
 int StartSuspended(const char* path, const char* folder, DWORD flags,
                    PROCESS_INFORMATION* process) {
     // CreateProcessA may write to the command line, so it gets its own copy.
@@ -82,7 +104,8 @@ int StartSuspended(const char* path, const char* folder, DWORD flags,
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     return processStart.createProcess(path, commandLine, nullptr, nullptr, TRUE,
-                                      CREATE_SUSPENDED | flags, nullptr, folder, &startup, process);
+                                      CREATE_SUSPENDED | CREATE_DEFAULT_ERROR_MODE | flags, nullptr,
+                                      folder, &startup, process);
 }
 
 // Ends a process that never ran and waits until it has: until then its file
@@ -123,8 +146,12 @@ int RunAndWaitForAll(const char* path, const char* folder, uint32_t* exitCode) {
             EndUnstarted(process);
             ok = 0;
         } else {
-            if (!inJob || !WaitForEmptyJob(job, port))
+            if (!inJob || !WaitForEmptyJob(job, port)) {
                 WaitForProcess(process.hProcess);
+                // Setup alone was followed: one that handed the install over
+                // to Windows Installer and exited leaves it reading the copy.
+                WaitForInstaller();
+            }
             DWORD code = 0;
             ok = GetExitCodeProcess(process.hProcess, &code);
             *exitCode = code;

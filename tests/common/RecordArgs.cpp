@@ -16,6 +16,12 @@
 //   handed-over one, and whether that start succeeded goes to
 //   "linger-start.txt". Both wait until "release.txt" appears (at most a
 //   minute), then the copy writes "lingered.txt" and setup "setup-lived.txt".
+// - on Windows, with "installer.txt" beside it, the copy plays Windows
+//   Installer: it takes the mutex "Global\_MSIExecute" that the installer
+//   holds while it installs, and writes whether it got it to
+//   "installer-start.txt"; setup exits once that is written. The copy holds
+//   it three seconds (with "broadcast.txt" too, it sends the setting change
+//   meanwhile), then writes "installed.txt" and lets go of it.
 //
 // It writes its current folder to "cwd.txt", and to the file that
 // RECORD_ARGS_CWD names, when the environment names one. On Windows, with "broadcast.txt"
@@ -130,6 +136,21 @@ int main(int argc, char** argv) {
         std::ofstream(folder + "broke-away.txt") << "released";
         return 0;
     }
+#ifdef _WIN32
+    if (role == "installer") {
+        HANDLE running = CreateMutexA(nullptr, TRUE, "Global\\_MSIExecute");
+        bool held = running && GetLastError() != ERROR_ALREADY_EXISTS;
+        std::ofstream(folder + "installer-start.txt") << held;
+        std::this_thread::sleep_for(milliseconds(3000));
+        if (Exists(folder + "broadcast.txt"))
+            SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
+                         reinterpret_cast<LPARAM>("Environment"));
+        std::ofstream(folder + "installed.txt") << "installed";
+        if (held)
+            ReleaseMutex(running);
+        return 0;
+    }
+#endif
     if (role == "lingers") {
         if (AwaitFile(folder + "release.txt"))
             std::ofstream(folder + "lingered.txt") << "released";
@@ -158,6 +179,11 @@ int main(int argc, char** argv) {
         if (AwaitFile(folder + "release.txt"))
             std::ofstream(folder + "setup-lived.txt") << "released";
     }
+#ifdef _WIN32
+    if (Exists(folder + "installer.txt") &&
+        (!StartCopy(self, "installer", false) || !AwaitFile(folder + "installer-start.txt")))
+        return 102;
+#endif
     int code = 0;
     std::ifstream(folder + "exitcode.txt") >> code;
     return code;

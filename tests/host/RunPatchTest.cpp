@@ -234,4 +234,20 @@ TEST_F(RunPatchTest, TheTemporaryFolderIsPrivateToItsOwner) {
     EXPECT_EQ(run.CopyToTemp("E:\\", "C:\\QuillmendTemp\\"), 0);
 }
 
+// A run holds the folder it made until it removes it: making another while it
+// is held is refused, so that the first is never let go of and left behind.
+TEST_F(RunPatchTest, MakesNoSecondFolderWhileOneIsHeld) {
+    InsertDisc();
+    struct Run : PatchRun {
+        using PatchRun::m_tempFolder;
+    } run;
+    ByteCounters::total = DiscBytes(static_cast<int32_t>(ReadAll("E:\\setup.exe").size()));
+    ASSERT_EQ(run.CopyToTemp("E:\\", "C:\\QuillmendTemp\\"), 1);
+    EXPECT_EQ(run.CopyToTemp("E:\\", "C:\\QuillmendTemp2\\"), 0);
+    EXPECT_FALSE(Exists("C:\\QuillmendTemp2"));
+    RemoveAll("C:\\QuillmendTemp2");
+    EXPECT_EQ(PatchRun::RemoveTree(run.m_tempFolder, "C:\\QuillmendTemp\\", nullptr), 1);
+    EXPECT_FALSE(Exists(kTemp));
+}
+
 } // namespace

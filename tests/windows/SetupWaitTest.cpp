@@ -34,6 +34,7 @@ System sys;
 std::vector<std::string> calls;
 std::vector<HANDLE> processes, threads;
 std::vector<bool> brokeAway;
+std::vector<DWORD> createFlags;
 DWORD jobLimits;
 
 std::string Number(const std::vector<HANDLE>& handles, HANDLE handle) {
@@ -47,6 +48,7 @@ BOOL WINAPI Create(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES 
                    LPSECURITY_ATTRIBUTES thread, BOOL inherit, DWORD flags, LPVOID environment,
                    LPCSTR folder, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION information) {
     bool breakAway = flags & CREATE_BREAKAWAY_FROM_JOB;
+    createFlags.push_back(flags);
     std::string call = "create";
     if (flags & CREATE_SUSPENDED)
         call += " suspended";
@@ -139,6 +141,7 @@ struct SetupWait : ::testing::Test {
         processes.clear();
         threads.clear();
         brokeAway.clear();
+        createFlags.clear();
         jobLimits = 0;
         processStart = {SetJobInformation, Create, Assign, Resume, Terminate, Wait};
         SetEnvironmentVariableA("RECORD_ARGS_LOG", (folder + "setup-runs.txt").c_str());
@@ -225,6 +228,43 @@ TEST_F(SetupWait, InsideAJobThatRefusesASecondOneBreaksAwayWhereItMay) {
     }
 }
 
+// This program's error mode keeps its drive probes quiet; setup, and the
+// installer it starts, must keep their own "insert disk" and "file in use"
+// prompts, however setup is started. Wine 8 passes no error mode on to a
+// child, so only the flags can show it.
+TEST_F(SetupWait, StartsSetupWithTheDefaultErrorMode) {
+    for (bool outerJob : {false, true}) {
+        SCOPED_TRACE(outerJob ? "breaking away from an outer job" : "in the job");
+        TestDrives fresh;
+        InstallSetup(0);
+        createFlags.clear();
+        sys.outerJob = outerJob;
+        uint32_t exitCode = 1;
+        EXPECT_EQ(RunAndWaitForAll(setup.c_str(), folder.c_str(), &exitCode), 1);
+        ASSERT_EQ(createFlags.size(), outerJob ? 2u : 1u);
+        for (DWORD flags : createFlags)
+            EXPECT_TRUE(flags & CREATE_DEFAULT_ERROR_MODE) << std::hex << flags;
+        RemoveWhenEnded(setup);
+    }
+}
+
+// Where setup can join no job and is waited for alone, a setup that hands the
+// install over to Windows Installer and exits at once must not lose its copy:
+// the wait goes on while the installer's mutex shows an installation.
+TEST_F(SetupWait, WhereSetupIsWaitedForAloneWaitsForWindowsInstaller) {
+    InstallSetup(0, {"installer.txt"});
+    sys.outerJob = true;
+    sys.breakawayRefused = true;
+    uint32_t exitCode = 1;
+    EXPECT_EQ(RunAndWaitForAll(setup.c_str(), folder.c_str(), &exitCode), 1);
+    EXPECT_EQ(exitCode, 0u);
+    ASSERT_EQ(ReadAll(folder + "installer-start.txt"), "1") << "the stand-in held no mutex";
+    EXPECT_EQ(ReadAll(folder + "installed.txt"), "installed")
+        << "the wait ended while the installer's mutex was held";
+    AwaitFile(folder + "installed.txt");
+    RemoveWhenEnded(setup);
+}
+
 // A setup that cannot be resumed never runs: it is ended and waited for before
 // the launch reports failure, so that its file is no longer in use.
 TEST_F(SetupWait, EndsAndWaitsForASetupThatCannotBeResumed) {
@@ -251,7 +291,8 @@ LRESULT CALLBACK Listen(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 // Setup broadcasts to every top-level window, this thread's hidden one among
 // them, and waits for every answer: the wait answers it, in the job and where
-// setup alone is waited for, and takes nothing posted from the queue.
+// setup alone is waited for, and takes nothing posted from the queue. So does
+// the wait for Windows Installer, which broadcasts too once setup has gone.
 TEST_F(SetupWait, AnswersWhatSetupSendsAndTakesNothingPosted) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "no X display (DISPLAY is not set), so no window; scripts/test starts Xvfb";
@@ -260,10 +301,18 @@ TEST_F(SetupWait, AnswersWhatSetupSendsAndTakesNothingPosted) {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "SetupWaitListener";
     RegisterClassA(&windowClass);
-    for (bool alone : {false, true}) {
-        SCOPED_TRACE(alone ? "setup alone" : "in the job");
+    struct Case {
+        bool alone, installer;
+        const char* name;
+    } cases[] = {{false, false, "in the job"},
+                 {true, false, "setup alone"},
+                 {true, true, "setup alone, then Windows Installer"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool alone = c.alone;
         TestDrives fresh;
-        InstallSetup(5, {"broadcast.txt"});
+        InstallSetup(5, c.installer ? std::vector<std::string>{"broadcast.txt", "installer.txt"}
+                                    : std::vector<std::string>{"broadcast.txt"});
         sys.outerJob = alone;
         sys.breakawayRefused = alone;
         HWND window = CreateWindowExA(0, windowClass.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0,
@@ -275,11 +324,13 @@ TEST_F(SetupWait, AnswersWhatSetupSendsAndTakesNothingPosted) {
         EXPECT_EQ(RunAndWaitForAll(setup.c_str(), folder.c_str(), &exitCode), 1);
         EXPECT_EQ(exitCode, 5u);
         EXPECT_EQ(ReadAll(folder + "broadcast-answered.txt"), "answered");
-        EXPECT_EQ(settingChanges, 1);
+        EXPECT_EQ(settingChanges, c.installer ? 2 : 1);
         EXPECT_EQ(posted, 0);
         MSG message;
         EXPECT_TRUE(PeekMessageA(&message, window, WM_APP, WM_APP, PM_REMOVE));
         DestroyWindow(window);
+        if (c.installer)
+            RemoveWhenEnded(setup);
     }
     UnregisterClassA(windowClass.lpszClassName, windowClass.hInstance);
 }

@@ -8,8 +8,11 @@
 //   scripted_user watch KIND SECONDS    print each new current-file line and bar
 //                                       position of the window until it is gone
 //   scripted_user autoplay KIND         send "QueryCancelAutoPlay", print the answer
+//   scripted_user post KIND ID          post the button's click notification to the
+//                                       window, as any program may, hidden or not
 //
-// KIND is welcome, progress, prompt or message (a message box).
+// KIND is welcome, progress, prompt or message (a message box), or
+// hidden-welcome: the welcome dialog once OK has hidden it.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -35,8 +38,13 @@ std::string TextOf(HWND window) {
 }
 
 std::string KindOf(HWND window) {
-    if (ClassOf(window) != "#32770" || !IsWindowVisible(window))
+    if (ClassOf(window) != "#32770")
         return "";
+    if (!IsWindowVisible(window))
+        return TextOf(window) == kCaption && GetDlgItem(window, IDOK) &&
+                       !GetDlgItem(window, 1000) && !GetDlgItem(window, 1003)
+                   ? "hidden-welcome"
+                   : "";
     if (TextOf(window) != kCaption)
         return "message";
     if (GetDlgItem(window, 1000))
@@ -107,7 +115,7 @@ void PrintWindow(const char* kind, HWND window) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: scripted_user wait|click|watch|autoplay KIND ...\n");
+        std::fprintf(stderr, "usage: scripted_user wait|click|watch|autoplay|post KIND ...\n");
         return 64;
     }
     std::string command = argv[1];
@@ -136,6 +144,17 @@ int main(int argc, char** argv) {
         }
         // Posted, because the patcher runs its whole job inside the click.
         PostMessageA(button, BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (command == "post" && argc > 3) {
+        HWND window = WaitFor(kind, 10);
+        int id = std::atoi(argv[3]);
+        HWND button = window ? GetDlgItem(window, id) : nullptr;
+        if (!button || !PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                     reinterpret_cast<LPARAM>(button))) {
+            std::printf("no button %s in a %s window\n", argv[3], kind);
+            return 1;
+        }
         return 0;
     }
     if (command == "watch") {
