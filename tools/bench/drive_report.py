@@ -37,10 +37,14 @@ def wrap(key, text):
     return f"<!-- drive-speed {key} begin -->\n{text}\n<!-- drive-speed {key} end -->"
 
 
+NOT_MEASURED = "Not measured yet:"
+
+
 def not_measured(name):
-    how = ("through `tools/debian13/run`" if "Debian 13" in name else "directly")
-    return (f"### {name}\n\nNot measured yet: run `tools/bench/run-benchmarks --drive-speed` "
-            f"on {name.split(',')[0]} ({how}).\n")
+    system = name.split(",")[0]
+    how = f"on {system} through `tools/debian13/run`" if "Debian 13" in name else f"on {system}"
+    return (f"### {name}\n\n{NOT_MEASURED} run `tools/bench/run-benchmarks --drive-speed` "
+            f"{how}.\n")
 
 
 def intro():
@@ -59,7 +63,11 @@ def intro():
         "is lost, as when the run's one thread reads, writes and reports in turn. The program's "
         "run is then measured again with the drive reading ahead into a buffer "
         "(`--read-ahead KIB`, 2 MiB unless told), as drives and the system's cache do, so that "
-        "the time between reads is made up from it. Seeks and spin-up are not modelled.\n\n"
+        "the time between reads is made up from it. Without read-ahead each of the program's "
+        "small reads (about 4 KiB, its C runtime's buffer) also waits for a round trip through "
+        "FUSE and the wake-up of its thread, which a loaded machine makes longer: that figure "
+        "is the upper bound, the one with read-ahead the nearer to a player's drive. Seeks and "
+        "spin-up are not modelled.\n\n"
         "One command, on Debian 12 directly and on Debian 13 through `tools/debian13/run`; it "
         "writes only its own release's part below:\n\n"
         "```\ntools/bench/run-benchmarks --drive-speed\n```\n")
@@ -98,7 +106,8 @@ def update(path, key, text):
         with open(path) as f:
             old = f.read()
     section = existing(path)
-    parts = {k: v for k, v in PART.findall(section or "")}
+    # Parts not measured yet are written afresh.
+    parts = {k: v for k, v in PART.findall(section or "") if NOT_MEASURED not in v}
     parts[key] = text
     if section:
         new = old.replace(section.rstrip("\n"), block(parts).rstrip("\n"), 1)
