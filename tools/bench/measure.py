@@ -22,10 +22,13 @@ import os
 import platform
 import re
 import shutil
+import signal
 import statistics
 import subprocess
 import sys
 import time
+
+import drive_report
 
 PR_SET_CHILD_SUBREAPER = 36
 TICKS = os.sysconf("SC_CLK_TCK")
@@ -315,6 +318,39 @@ class Bench:
             return sample
         return run
 
+    def disc_read(self):
+        # cat reads in large blocks, so the figure is the drive's time, not cat's.
+        sample, _ = self.run(["sh", "-c", 'find "$0" -type f -exec cat {} + >/dev/null',
+                              self.args.drive], self.work)
+        return sample
+
+    def read_ahead(self, runner):
+        """The runner with the drive reading ahead (tools/bench/DriveSpeedFs.cpp)."""
+        def run():
+            os.kill(self.args.drive_pid, signal.SIGUSR1)
+            try:
+                return runner()
+            finally:
+                os.kill(self.args.drive_pid, signal.SIGUSR2)
+        return run
+
+    def drive_figures(self):
+        """The figures on the disc at a drive's speed, D: being the drive."""
+        program = ("wine VardenholtPatcher.exe; scripted_user.exe wait welcome 60; "
+                   "scripted_user.exe click welcome 1")
+        ahead = []
+        if self.args.read_ahead:
+            ahead = [("program_ahead", f"Whole program, the drive reading ahead "
+                      f"{self.args.read_ahead:,} KiB", program, self.read_ahead(self.wine_program))]
+        return [
+            ("disc_read", "The disc's own read: `cat` of every file to /dev/null",
+             "find DRIVE -type f -exec cat {} + >/dev/null", self.disc_read),
+            ("xcopy", "Wine `xcopy /e /i /q`",
+             "wine xcopy D:\\ C:\\QuillmendTemp\\ /e /i /q", self.xcopy),
+            ("program", "Whole program, from the click on OK to exit", program,
+             self.wine_program),
+        ] + ahead
+
     def figures(self):
         """(key, label, command as shown, runner), in the order of a round."""
         w = "wine tools/bench/bench_passes.exe"
@@ -389,7 +425,7 @@ class Bench:
 
     def measure(self):
         os.makedirs(self.host_c, exist_ok=True)
-        figures = self.figures()
+        figures = self.drive_figures() if self.args.drive else self.figures()
         samples = {key: [] for key, *_ in figures}
         self.start_server()
         try:
@@ -507,6 +543,9 @@ def write_report(args, bench, figures, samples, load_before, started):
                "`$PATCHER_BUILD_DIR`, default `build/`):\n")
     out.append("```\ntools/bench/run-benchmarks\n```\n")
     out.append(f"Options used for this run: `--size {args.size} --runs {args.runs}`.\n")
+    out.append("The whole run against the time the disc itself takes to read, at a drive's "
+               f"speed, for each release: [At a drive's speed]({drive_report.ANCHOR}), from "
+               "`tools/bench/run-benchmarks --drive-speed`.\n")
 
     reports = chunks(bench.disc)
     per_report = (wall("copy") - wall("copy_null")) / reports * 1e6 if reports else 0
@@ -670,10 +709,66 @@ def write_report(args, bench, figures, samples, load_before, started):
         values = [s.get("pass_wall", s["wall"]) for s in samples[key]]
         out.append(f"| {label} | {', '.join(f'{v:.3f}' for v in values)} |")
     out.append("")
+    out.append(drive_report.kept(args.out))
 
     with open(args.out, "w") as f:
         f.write("\n".join(out))
     log(f"wrote {args.out}")
+
+
+def write_drive_report(args, bench, figures, samples, load_before, started):
+    """This release's part of the section on the disc at a drive's speed."""
+    key, system = drive_report.release()
+    wine = machine(bench.work, args)["Wine"]
+    rate = args.speed * 75 * 2048  # as tools/bench/DriveRate.h counts it
+    _, size = bench.tree(bench.disc, False)
+    wall = {k: median(samples[k], "wall") for k in samples}
+    cpu = {k: median(samples[k], "cpu") for k in samples}
+    server = {k: median(samples[k], "server") for k in samples}
+    read = wall["disc_read"]
+    options = (f"--drive-speed --size {args.size} --speed {args.speed} "
+               f"--read-ahead {args.read_ahead} --runs {args.runs}")
+
+    out = [f"### {system}, {wine}\n"]
+    ahead = ""
+    if "program_ahead" in wall:
+        ahead = (f", or {ratio(wall['program_ahead'], read)} times "
+                 f"({wall['program_ahead']:.1f} s) when the drive reads "
+                 f"{args.read_ahead:,} KiB ahead")
+    out.append(
+        f"- The whole run takes **{ratio(wall['program'], read)} times** the disc's own read "
+        f"time at {args.speed}x ({wall['program']:.1f} s against {read:.1f} s) when the drive "
+        f"reads nothing ahead{ahead}; Wine's `xcopy` of the same disc "
+        f"{ratio(wall['xcopy'], read)} times ({wall['xcopy']:.1f} s).\n")
+    out.append(f"Run of {started:%Y-%m-%d %H:%M} UTC, medians of {args.runs}: "
+               f"`tools/bench/run-benchmarks {options}`. {disc_summary(bench.disc)}; "
+               f"{machine(bench.work, args)['Program']}.\n")
+    out.append("| Figure | Wall (s) | Against the disc's read | CPU (s) | wineserver CPU (s) |")
+    out.append("|---|---:|---:|---:|---:|")
+    out.append(f"| The disc's {size:,} bytes at {args.speed}x, {rate:,} bytes/s: the least any "
+               f"reader takes | {size / rate:.2f} | {ratio(size / rate, read)} | — | — |")
+    for k, label, _, _ in figures:
+        out.append(f"| {label} | {wall[k]:.2f} | {ratio(wall[k], read)} | {cpu[k]:.2f} | "
+                   f"{seconds(server[k])} |")
+    out.append("")
+    load_after = os.getloadavg()
+    out.append(
+        f"Load average (1, 5, 15 min) before: {', '.join(f'{x:.2f}' for x in load_before)}; "
+        f"after: {', '.join(f'{x:.2f}' for x in load_after)}; (1 min) as each round began: "
+        f"{', '.join(f'{x:.2f}' for x in bench.round_loads)}. The benchmark's own processes "
+        "count in it. Every run, wall time in seconds:\n")
+    out.append("| Figure | Runs |")
+    out.append("|---|---|")
+    for k, label, _, _ in figures:
+        values = ", ".join(f"{sample['wall']:.2f}" for sample in samples[k])
+        out.append(f"| {label} | {values} |")
+    out.append("")
+    if bench.notes:
+        out.append("Notes from this run:\n")
+        out.extend(f"- {note}" for note in bench.notes)
+        out.append("")
+    drive_report.update(args.out, key, "\n".join(out))
+    log(f"wrote the {system} part of {args.out}")
 
 
 def main():
@@ -686,6 +781,12 @@ def main():
     parser.add_argument("--windows", default="windows",
                         help="the Windows build folder under --build (windows or windows-x64)")
     parser.add_argument("--wine", default="wine", help="the Wine loader that starts its programs")
+    parser.add_argument("--drive", help="the disc mounted at a drive's speed, which D: is: "
+                        "measure only the figures on it")
+    parser.add_argument("--drive-pid", type=int, help="the process that serves --drive")
+    parser.add_argument("--speed", type=int, default=52, help="the drive's speed, as reported")
+    parser.add_argument("--read-ahead", type=int, default=0,
+                        help="the read-ahead in KiB that the drive has on SIGUSR1 (0: none)")
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
         sys.exit("bench: no DISPLAY; tools/bench/run-benchmarks starts Xvfb")
@@ -694,6 +795,12 @@ def main():
     if libc.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0:
         sys.exit("bench: can't become the child subreaper")
 
+    # run-benchmarks stops this script with SIGTERM when it is interrupted: the
+    # wineserver and the Wine programs are then stopped, as after a failure.
+    def stop(number, _):
+        raise Failure(f"stopped by signal {number}")
+    signal.signal(signal.SIGTERM, stop)
+
     started = datetime.datetime.now(datetime.timezone.utc)
     load_before = os.getloadavg()
     bench = Bench(args)
@@ -701,7 +808,8 @@ def main():
         figures, samples = bench.measure()
     except Failure as failure:
         sys.exit(f"bench: {failure}")
-    write_report(args, bench, figures, samples, load_before, started)
+    report = write_drive_report if args.drive else write_report
+    report(args, bench, figures, samples, load_before, started)
 
 
 if __name__ == "__main__":
