@@ -1,22 +1,13 @@
-// Held entries on Windows, through the native calls that every Windows since XP
-// has: NtOpenFile relative to a folder's handle (RootDirectory) with
+// Held entries, through the native calls that every Windows since XP has:
+// NtOpenFile relative to a folder's handle (RootDirectory) with
 // FILE_OPEN_REPARSE_POINT, NtQueryDirectoryFile to list, and
 // NtSetInformationFile to change attributes and to delete through the handle.
+// The same code runs in the host build, over its model of those calls.
 #include "platform/HeldEntry.h"
-
-#include <windows.h>
-#include <winternl.h>
+#include "platform/NativeFiles.h"
 
 #include <cstddef>
 #include <cstring>
-
-// Not in <winternl.h>; ntdll has it since the first Windows NT.
-extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE FileHandle, HANDLE Event, PVOID ApcRoutine,
-                                               PVOID ApcContext, PIO_STATUS_BLOCK IoStatusBlock,
-                                               PVOID FileInformation, ULONG Length,
-                                               FILE_INFORMATION_CLASS FileInformationClass,
-                                               BOOLEAN ReturnSingleEntry, PUNICODE_STRING FileName,
-                                               BOOLEAN RestartScan);
 
 namespace {
 
@@ -39,12 +30,12 @@ HANDLE Native(void* handle) {
 int NarrowName(const WCHAR* name, ULONG bytes, char (&narrow)[MAX_PATH]) {
     int count = static_cast<int>(bytes / sizeof(WCHAR));
     BOOL lossy = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, count, narrow,
-                                     MAX_PATH - 1, nullptr, &lossy);
+    int length = nativeFiles.wideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, count, narrow,
+                                                 MAX_PATH - 1, nullptr, &lossy);
     // Code pages such as UTF-8 take no flags and spell every name.
     if (length == 0 && GetLastError() == ERROR_INVALID_PARAMETER)
-        length =
-            WideCharToMultiByte(CP_ACP, 0, name, count, narrow, MAX_PATH - 1, nullptr, nullptr);
+        length = nativeFiles.wideCharToMultiByte(CP_ACP, 0, name, count, narrow, MAX_PATH - 1,
+                                                 nullptr, nullptr);
     if (length <= 0 || lossy)
         return 0;
     narrow[length] = '\0';
@@ -65,7 +56,7 @@ int HeldEntry::IsOpen() const {
 
 void HeldEntry::Close() {
     if (IsOpen())
-        CloseHandle(Native(m_handle));
+        nativeFiles.closeHandle(Native(m_handle));
     m_handle = INVALID_HANDLE_VALUE;
     m_listing = 0;
 }
@@ -81,8 +72,9 @@ int HeldEntry::OpenPath(const char* path) {
     std::memcpy(own, path, length + 1);
     if (length > 3 && own[length - 1] == '\\')
         own[length - 1] = '\0';
-    m_handle = CreateFileA(own, kFolderAccess, kShare, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    m_handle =
+        nativeFiles.createFile(own, kFolderAccess, kShare, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return IsOpen();
 }
 
@@ -95,9 +87,9 @@ int HeldEntry::CreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
         --length;
     if (length < 3 || path[1] != ':' || path[2] != '\\' || length >= MAX_PATH)
         return 0;
-    WCHAR name[4 + MAX_PATH] = L"\\??\\";
-    int wide = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, static_cast<int>(length),
-                                   name + 4, MAX_PATH);
+    WCHAR name[4 + MAX_PATH] = {'\\', '?', '?', '\\'};
+    int wide = nativeFiles.multiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path,
+                                               static_cast<int>(length), name + 4, MAX_PATH);
     if (wide <= 0)
         return 0;
     UNICODE_STRING nativeName;
@@ -111,9 +103,9 @@ int HeldEntry::CreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
     IO_STATUS_BLOCK status;
     HANDLE created;
     // FILE_CREATE makes and opens it in one step: nothing can come between.
-    if (!NT_SUCCESS(NtCreateFile(&created, kCreatedAccess, &attributes, &status, nullptr,
-                                 FILE_ATTRIBUTE_NORMAL, kShare, FILE_CREATE,
-                                 FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0)))
+    if (!NT_SUCCESS(nativeFiles.ntCreateFile(
+            &created, kCreatedAccess, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, kShare,
+            FILE_CREATE, FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0)))
         return 0;
     m_handle = created;
     return 1;
@@ -121,13 +113,13 @@ int HeldEntry::CreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
 
 int HeldEntry::ReopenToDelete(const char* path) {
     BY_HANDLE_FILE_INFORMATION held, reopened;
-    if (!IsOpen() || !GetFileInformationByHandle(Native(m_handle), &held))
+    if (!IsOpen() || !nativeFiles.getFileInformationByHandle(Native(m_handle), &held))
         return 0;
     // While this handle, which shares no deleting, is open, no handle that may
     // delete can be opened: it goes first, and the new one must lead to the
     // very folder it held.
     Close();
-    if (!OpenPath(path) || !GetFileInformationByHandle(Native(m_handle), &reopened) ||
+    if (!OpenPath(path) || !nativeFiles.getFileInformationByHandle(Native(m_handle), &reopened) ||
         reopened.dwVolumeSerialNumber != held.dwVolumeSerialNumber ||
         reopened.nFileIndexHigh != held.nFileIndexHigh ||
         reopened.nFileIndexLow != held.nFileIndexLow) {
@@ -160,8 +152,8 @@ int HeldEntry::OpenListed(HeldEntry& folder, const ListedEntry& entry) {
         access |= FILE_WRITE_ATTRIBUTES;
     IO_STATUS_BLOCK status;
     HANDLE opened;
-    if (!NT_SUCCESS(NtOpenFile(&opened, access, &attributes, &status, kShare,
-                               FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT)))
+    if (!NT_SUCCESS(nativeFiles.ntOpenFile(&opened, access, &attributes, &status, kShare,
+                                           FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT)))
         return 0;
     m_handle = opened;
     return 1;
@@ -170,8 +162,8 @@ int HeldEntry::OpenListed(HeldEntry& folder, const ListedEntry& entry) {
 int HeldEntry::Attributes(uint32_t* attributes) {
     FILE_BASIC_INFORMATION basic;
     IO_STATUS_BLOCK status;
-    if (!IsOpen() || !NT_SUCCESS(NtQueryInformationFile(Native(m_handle), &status, &basic,
-                                                        sizeof basic, FileBasicInformation)))
+    if (!IsOpen() || !NT_SUCCESS(nativeFiles.ntQueryInformationFile(
+                         Native(m_handle), &status, &basic, sizeof basic, FileBasicInformation)))
         return 0;
     *attributes = basic.FileAttributes;
     return 1;
@@ -185,17 +177,17 @@ int HeldEntry::ClearReadOnly(uint32_t attributes) {
     if (basic.FileAttributes == 0)
         basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     IO_STATUS_BLOCK status;
-    return IsOpen() && NT_SUCCESS(NtSetInformationFile(Native(m_handle), &status, &basic,
-                                                       sizeof basic, FileBasicInformation));
+    return IsOpen() && NT_SUCCESS(nativeFiles.ntSetInformationFile(
+                           Native(m_handle), &status, &basic, sizeof basic, FileBasicInformation));
 }
 
 int HeldEntry::Delete() {
     FILE_DISPOSITION_INFORMATION disposition;
     disposition.DoDeleteFile = TRUE;
     IO_STATUS_BLOCK status;
-    return IsOpen() &&
-           NT_SUCCESS(NtSetInformationFile(Native(m_handle), &status, &disposition,
-                                           sizeof disposition, FileDispositionInformation));
+    return IsOpen() && NT_SUCCESS(nativeFiles.ntSetInformationFile(Native(m_handle), &status,
+                                                                   &disposition, sizeof disposition,
+                                                                   FileDispositionInformation));
 }
 
 int HeldEntry::NextEntry(ListedEntry* entry) {
@@ -203,9 +195,9 @@ int HeldEntry::NextEntry(ListedEntry* entry) {
         return 0;
     IO_STATUS_BLOCK status;
     // One entry at a time, so that each level of a walk needs only this buffer.
-    NTSTATUS listed = NtQueryDirectoryFile(Native(m_handle), nullptr, nullptr, nullptr, &status,
-                                           m_entry, sizeof m_entry, FileDirectoryInformation, TRUE,
-                                           nullptr, m_listing ? FALSE : TRUE);
+    NTSTATUS listed = nativeFiles.ntQueryDirectoryFile(
+        Native(m_handle), nullptr, nullptr, nullptr, &status, m_entry, sizeof m_entry,
+        FileDirectoryInformation, TRUE, nullptr, m_listing ? FALSE : TRUE);
     m_listing = 1;
     if (listed != 0) // STATUS_NO_MORE_FILES ends it, as does any failure
         return 0;
