@@ -13,7 +13,9 @@ namespace {
 
 // Held entries keep others from deleting or renaming them, never from reading.
 const ULONG kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
-const ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE;
+// Writing attributes, to clear a read-only folder before it is deleted.
+const ACCESS_MASK kFolderAccess =
+    FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE;
 // The created folder's: setup is started in it, and Windows opens a current
 // folder sharing reading and writing alone.
 const ACCESS_MASK kCreatedAccess = kFolderAccess & ~DELETE;
@@ -21,6 +23,10 @@ const ACCESS_MASK kCreatedAccess = kFolderAccess & ~DELETE;
 const ULONG kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// A folder whose entries others still hold open is tried again this often,
+// this long apart: a scanner or an indexer lets go within a second or two.
+const int kEmptiedTries = 8;
+const DWORD kEmptiedPause = 250;
 
 HANDLE Native(void* handle) {
     return static_cast<HANDLE>(handle);
@@ -32,10 +38,14 @@ int NarrowName(const WCHAR* name, ULONG bytes, char (&narrow)[MAX_PATH]) {
     BOOL lossy = FALSE;
     int length = nativeFiles.wideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, count, narrow,
                                                  MAX_PATH - 1, nullptr, &lossy);
-    // Code pages such as UTF-8 take no flags and spell every name.
-    if (length == 0 && GetLastError() == ERROR_INVALID_PARAMETER)
+    // Code pages such as UTF-8 take neither the flag nor the question, and
+    // spell every name; which error they give for them is not promised.
+    if (length == 0 && GetLastError() != ERROR_INSUFFICIENT_BUFFER &&
+        GetLastError() != ERROR_NO_UNICODE_TRANSLATION) {
+        lossy = FALSE;
         length = nativeFiles.wideCharToMultiByte(CP_ACP, 0, name, count, narrow, MAX_PATH - 1,
                                                  nullptr, nullptr);
+    }
     if (length <= 0 || lossy)
         return 0;
     narrow[length] = '\0';
@@ -143,7 +153,7 @@ int HeldEntry::OpenListed(HeldEntry& folder, const ListedEntry& entry) {
     InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, Native(folder.m_handle),
                                nullptr);
     // Only what the removal needs of it: a folder to list, a read-only file
-    // to make writable.
+    // or folder to make writable.
     ACCESS_MASK access = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
     if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
         !(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -181,13 +191,37 @@ int HeldEntry::ClearReadOnly(uint32_t attributes) {
                            Native(m_handle), &status, &basic, sizeof basic, FileBasicInformation));
 }
 
-int HeldEntry::Delete() {
+// Where the system has it, the name goes when the handle closes, even while
+// others still hold it open, and read-only entries go too; elsewhere, and on
+// volumes that refuse it, the name stays until the last handle closes.
+static NTSTATUS MarkDeleted(HANDLE handle) {
+    IO_STATUS_BLOCK status;
+    FileDispositionEx posix = {kDispositionDelete | kDispositionPosixSemantics |
+                               kDispositionIgnoreReadOnly};
+    if (NT_SUCCESS(nativeFiles.ntSetInformationFile(
+            handle, &status, &posix, sizeof posix,
+            static_cast<FILE_INFORMATION_CLASS>(kFileDispositionInformationEx))))
+        return STATUS_SUCCESS;
     FILE_DISPOSITION_INFORMATION disposition;
     disposition.DoDeleteFile = TRUE;
-    IO_STATUS_BLOCK status;
-    return IsOpen() && NT_SUCCESS(nativeFiles.ntSetInformationFile(Native(m_handle), &status,
-                                                                   &disposition, sizeof disposition,
-                                                                   FileDispositionInformation));
+    return nativeFiles.ntSetInformationFile(handle, &status, &disposition, sizeof disposition,
+                                            FileDispositionInformation);
+}
+
+int HeldEntry::Delete() {
+    return IsOpen() && NT_SUCCESS(MarkDeleted(Native(m_handle)));
+}
+
+int HeldEntry::DeleteEmptied() {
+    for (int tries = 1; IsOpen(); ++tries) {
+        NTSTATUS marked = MarkDeleted(Native(m_handle));
+        if (NT_SUCCESS(marked))
+            return 1;
+        if (marked != STATUS_DIRECTORY_NOT_EMPTY || tries == kEmptiedTries)
+            return 0;
+        nativeFiles.sleep(kEmptiedPause);
+    }
+    return 0;
 }
 
 int HeldEntry::NextEntry(ListedEntry* entry) {
@@ -205,6 +239,7 @@ int HeldEntry::NextEntry(ListedEntry* entry) {
         reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(m_entry);
     if (!NarrowName(info->FileName, info->FileNameLength, entry->name))
         entry->name[0] = '\0';
+    entry->startsWithDot = info->FileNameLength >= sizeof(WCHAR) && info->FileName[0] == '.';
     entry->attributes = info->FileAttributes;
     entry->sizeLow = static_cast<uint32_t>(info->EndOfFile.QuadPart);
     return 1;

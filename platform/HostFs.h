@@ -80,7 +80,8 @@ bool Converted();
 // as itself only when asked (FILE_OPEN_REPARSE_POINT), else what it leads to;
 // a delete through a handle deletes what the handle holds, and, unless made
 // with POSIX semantics, only once the last handle on it closes, its name
-// staying meanwhile; folders may carry the read-only attribute. Its clock moves only
+// staying meanwhile; folders may carry the read-only attribute; the system
+// code page is UTF-8, which takes no conversion flags. Its clock moves only
 // when the code sleeps.
 
 // Gives the folder FILE_ATTRIBUTE_READONLY, which the host has no flag for.

@@ -1,8 +1,8 @@
 // The host build's model of the native calls that held entries make, over the
 // host's files, behaving as NTFS does: a link is opened as itself only when
 // asked, a delete through a handle deletes what that handle holds, and only
-// once the last handle on it closes unless made with POSIX semantics. Names
-// are spelt in UTF-8.
+// once the last handle on it closes unless made with POSIX semantics. The
+// system code page is UTF-8, as Windows 10 and 11 may have it.
 #include "platform/HostFs.h"
 #include "platform/HostFsState_host.h"
 #include "platform/NativeFiles.h"
@@ -437,22 +437,25 @@ int WINAPI ModelMultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int
     return static_cast<int>(out.size());
 }
 
-// A code page that spells every name: UTF-8, exactly.
-int WINAPI ModelWideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int count, LPSTR text,
-                                    int size, LPCSTR, LPBOOL usedDefault) {
-    if (codePage != CP_ACP && codePage != CP_UTF8) {
+// As Windows under a UTF-8 system code page: no flag but the strict one, and
+// no default character, is taken.
+int WINAPI ModelWideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int count, LPSTR text,
+                                    int size, LPCSTR defaultChar, LPBOOL usedDefault) {
+    if ((codePage != CP_ACP && codePage != CP_UTF8) || (flags & ~DWORD(WC_ERR_INVALID_CHARS))) {
         SetLastError(ERROR_INVALID_FLAGS);
         return 0;
     }
-    if (usedDefault)
-        *usedDefault = FALSE;
+    if (defaultChar || usedDefault) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
     size_t length = 0;
     if (count < 0)
         while (wide[length++])
             ;
     bool valid;
     std::string out = Utf8(wide, count < 0 ? length : static_cast<size_t>(count), &valid);
-    if (!valid) {
+    if (!valid && (flags & WC_ERR_INVALID_CHARS)) {
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return 0;
     }
