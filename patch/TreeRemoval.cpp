@@ -27,9 +27,10 @@ int DeleteLink(HeldEntry& link, uint32_t own) {
     return (own & kLink) && link.Delete();
 }
 
-void EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback);
+int EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback);
 
-// Empties and deletes a held folder; nonzero when it is gone.
+// Empties and deletes a held folder; nonzero when it is gone. Its path is
+// only for the reports, and null where it can't be spelt.
 int RemoveHeldFolder(HeldEntry& folder, uint32_t listed, const char* path,
                      ProgressCallback callback) {
     uint32_t own = 0;
@@ -42,41 +43,60 @@ int RemoveHeldFolder(HeldEntry& folder, uint32_t listed, const char* path,
     }
     if (!(own & FILE_ATTRIBUTE_DIRECTORY) || !(listed & FILE_ATTRIBUTE_DIRECTORY))
         return 0;
-    EmptyFolder(folder, path, callback);
-    int deleted = folder.Delete();
+    int emptied = EmptyFolder(folder, path, callback);
+    // A read-only folder is cleared as a read-only file is.
+    if (own & FILE_ATTRIBUTE_READONLY)
+        folder.ClearReadOnly(own);
+    // Names that other programs still hold open stay until they let go.
+    int deleted = emptied ? folder.DeleteEmptied() : folder.Delete();
     // Closing the last handle is what deletes it.
     folder.Close();
     return deleted;
 }
 
-void EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback) {
+// Marks every entry of the held folder to be deleted, removing its folders;
+// nonzero when every one of them was.
+int EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback) {
     ListedEntry entry;
     char entryPath[kWalkPathSize];
+    int emptied = 1;
     while (folder.NextEntry(&entry)) {
-        // As in the copy, names that start with a full stop are left alone. A
-        // name the code page can't spell, or whose path would not fit, is
-        // passed over like one that can't be deleted.
-        if (entry.name[0] == '.' || entry.name[0] == '\0' || !PathJoin(entryPath, path, entry.name))
+        // As in the copy, names that start with a full stop are left alone.
+        if (entry.startsWithDot) {
+            int self = !entry.name[1] || (entry.name[1] == '.' && !entry.name[2]);
+            emptied &= self;
             continue;
+        }
+        // Everything else goes by the name the listing gave; the path, in
+        // the code page, is only for the report, and a name it can't spell
+        // is deleted unreported. One whose path would not fit is passed over.
+        const char* reported = path && entry.name[0] ? entryPath : nullptr;
+        if (reported && !PathJoin(entryPath, path, entry.name)) {
+            emptied = 0;
+            continue;
+        }
         HeldEntry held;
         uint32_t own = 0;
         int opened = held.OpenListed(folder, entry) && held.Attributes(&own);
         if (opened && !IsLink(own, entry.attributes) && (own & FILE_ATTRIBUTE_DIRECTORY)) {
-            RemoveHeldFolder(held, entry.attributes, entryPath, callback);
+            emptied &= RemoveHeldFolder(held, entry.attributes, reported, callback);
             continue;
         }
+        int deleted = 0;
         if (opened && IsLink(own, entry.attributes)) {
-            DeleteLink(held, own);
+            deleted = DeleteLink(held, own);
         } else if (opened) {
             if (own & FILE_ATTRIBUTE_READONLY)
                 held.ClearReadOnly(own);
-            held.Delete();
+            deleted = held.Delete();
         }
+        emptied &= deleted;
         held.Close();
         // Every file is reported once its deletion was tried, deleted or not.
-        if (callback && !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY))
-            callback(entryPath, static_cast<int32_t>(entry.sizeLow));
+        if (callback && reported && !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY))
+            callback(reported, static_cast<int32_t>(entry.sizeLow));
     }
+    return emptied;
 }
 
 // The path's own attributes, as its folder lists them: a trailing backslash
@@ -106,10 +126,10 @@ int PatchRun::RemoveTree(const char* folder, ProgressCallback callback) {
 int PatchRun::RemoveTree(HeldEntry& held, const char* folder, ProgressCallback callback) {
     // Held since this run made it: a folder, and no link. Emptied through the
     // handle it was held by, which may not delete the folder itself.
-    EmptyFolder(held, folder, callback);
+    int emptied = EmptyFolder(held, folder, callback);
     if (!held.ReopenToDelete(folder))
         return 0;
-    int deleted = held.Delete();
+    int deleted = emptied ? held.DeleteEmptied() : held.Delete();
     held.Close();
     return deleted;
 }

@@ -14,6 +14,7 @@
 // One entry of a held folder's listing, "." and ".." included.
 struct ListedEntry {
     char name[MAX_PATH]; // in the system code page; "" when it can't be spelt there
+    int startsWithDot;   // nonzero when the name, as listed, starts with a full stop
     uint32_t attributes; // FILE_ATTRIBUTE_* as the folder lists them
     uint32_t sizeLow;    // the low 32 bits of its size
 };
@@ -39,7 +40,8 @@ class HeldEntry {
     // again by its path as OpenPath does; 0, and nothing held, when the path
     // now leads to anything but the folder that was held.
     int ReopenToDelete(const char* path);
-    // Opens, relative to `folder`'s handle, the entry it listed last.
+    // Opens, relative to `folder`'s handle, the entry it listed last, by the
+    // name the listing gave, whether or not the code page can spell it.
     int OpenListed(HeldEntry& folder, const ListedEntry& entry);
     // Two opens that only look: they may not delete, and share everything, so
     // that they stand beside any other holder, this program's removal among
@@ -59,11 +61,21 @@ class HeldEntry {
     // folder only when it is empty. Through the handle, so it deletes the
     // very object opened, wherever its name now leads.
     int Delete();
+    // As Delete, for a folder whose every entry was marked to be deleted:
+    // entries that other programs still hold open (a scanner, an indexer)
+    // keep their names until those close, so the folder is tried again over a
+    // bounded wait, a second or two in all.
+    int DeleteEmptied();
     // 1 and the held folder's next entry; 0 at its end or when it can't be listed.
     int NextEntry(ListedEntry* entry);
     void Close();
 
   private:
+    // Opens, relative to `folder`'s handle, the entry it listed last, to look
+    // at it and, with `deleting`, to delete it, sharing what `share` says.
+    int OpenRelative(HeldEntry& folder, const ListedEntry& entry, uint32_t deleting,
+                     uint32_t share);
+
     void* m_handle;
     int m_listing; // nonzero once NextEntry has started
     // The entry listed last, as the system gave it.

@@ -67,7 +67,7 @@ enum class Swap { Pending, Done, Refused };
 void SwapForLinkWhenListed(const std::string& folder, const std::string& target);
 Swap SwapOutcome();
 
-// Handles from CreateFileA and HeldEntry not yet closed.
+// Handles from CreateFileA and the native calls not yet closed.
 int OpenHandles();
 
 // Another process's conversion of `folder` into a link to `target`, made once
@@ -76,6 +76,29 @@ int OpenHandles();
 // is moved aside with it, and a link to `target` takes its place.
 void ConvertToLinkOnFirstDelete(const std::string& folder, const std::string& target);
 bool Converted();
+
+// The model of NTFS under the held entries (the native calls): a link is opened
+// as itself only when asked (FILE_OPEN_REPARSE_POINT), else what it leads to;
+// a delete through a handle deletes what the handle holds, and, unless made
+// with POSIX semantics, only once the last handle on it closes, its name
+// staying meanwhile; folders may carry the read-only attribute; the system
+// code page is UTF-8, which takes no conversion flags. Its clock moves only
+// when the code sleeps.
+
+// Gives the folder FILE_ATTRIBUTE_READONLY, which the host has no flag for.
+void SetFolderReadOnly(const std::string& windowsPath);
+// Another program's handle on the path, sharing everything, as a scanner's:
+// closed once the code has slept that long, or, when negative, only by
+// CloseHeldElsewhere.
+void HoldOpenElsewhere(const std::string& windowsPath, int closeAfterMilliseconds);
+void CloseHeldElsewhere();
+// Deletes with POSIX semantics (FileDispositionInformationEx) are refused,
+// as before Windows 10 1709 or on a volume without them.
+void SetPosixDeleteAbsent(bool absent);
+// Another process's move, made when the last handle on `folder` closes: the
+// folder is renamed aside and a link to `target` takes its place.
+void ReplaceWithLinkWhenClosed(const std::string& folder, const std::string& target);
+bool Replaced();
 
 // Opens of a link follow it even when asked for the link itself, as Wine's do
 // with a Unix symbolic link: only the listing and the path's attributes still

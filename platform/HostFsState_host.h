@@ -22,22 +22,28 @@ struct Drive {
     uint32_t volumeFlags = 0x0000001f; // NTFS's, FILE_PERSISTENT_ACLS among them
 };
 
-// A handle from CreateFileA or HeldEntry: the object it opened, as it was
-// when opened.
+// A handle of the model of NTFS (CreateFileA and the native calls): the
+// object it holds, as it was when opened.
 struct OpenHandle {
     std::string path; // normalised Windows path it was reached by
-    uint32_t access = 0, share = 0, attributes = 0;
-    // A held entry's: the folder it is in and its name there (what a delete
-    // through it removes), and what it is (device and inode) when opened.
+    uint32_t access = 0, share = 0;
+    // The folder the object is in and its name there (what a delete through
+    // it removes), and what it is (device and inode) when opened. A handle
+    // opened through a link holds what the link led to, in that one's folder.
     int parentFd = -1, fd = -1;
     std::string name;
     uint64_t device = 0, inode = 0;
-    // Opened through a link, as Wine does: the host path the link led to,
-    // which a delete through the handle removes, as Wine's does.
-    std::string followed;
     bool deleting = false;
+    bool posix = false;               // deleted with POSIX semantics: the name goes at its close
     std::vector<std::string> listing; // the held folder's names, once listed
     size_t next = 0;
+};
+
+// A handle that another program holds open for a while (a scanner, an
+// indexer): closed once the model's clock reaches `closeAt`, or never.
+struct Elsewhere {
+    void* handle;
+    long long closeAt; // negative: until CloseHeldElsewhere
 };
 
 struct State {
@@ -55,14 +61,22 @@ struct State {
     bool converted = false;
     bool opensFollowLinks = false;
     std::vector<std::string> scheduledAtRestart;
+    bool posixDeleteAbsent = false;
+    // Folders with FILE_ATTRIBUTE_READONLY, by device and inode: the host
+    // keeps no such flag for a folder.
+    std::set<std::pair<uint64_t, uint64_t>> readOnlyFolders;
+    // Objects whose delete waits for their last handle to close.
+    std::set<std::pair<uint64_t, uint64_t>> deletePending;
+    std::vector<Elsewhere> elsewhere;
+    long long clock = 0; // milliseconds slept through the model
+    std::string replaceFolder, replaceTarget;
+    bool replaced = false;
 };
 
 State& state();
 bool Fails(Fault fault, const char* windowsPath);
 std::string Normalise(const std::string& windowsPath);
 const Drive* DriveOf(const char* windowsPath);
-// Each side of two opens of one object must share what the other uses.
-bool SharingAllows(const OpenHandle& opened);
 // The armed conversion, once the file deleted (its Windows path) was in its folder.
 void ConvertIfDue(const std::string& deleted);
 // The armed swap, if `folder` is the one it waits for.

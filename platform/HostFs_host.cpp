@@ -417,74 +417,7 @@ std::vector<std::string> ScheduledAtRestart() {
     return state().scheduledAtRestart;
 }
 
-// Which of reading, writing and deleting an access right takes part in, for
-// the sharing check.
-static unsigned SharingUse(DWORD access) {
-    unsigned use = 0;
-    if (access & (0x80000000u | 0x10000000u | 0x0001 | 0x0020)) // generic read/all, data, execute
-        use |= FILE_SHARE_READ;
-    if (access & (0x40000000u | 0x10000000u | 0x0002 | 0x0004)) // generic write/all, data, append
-        use |= FILE_SHARE_WRITE;
-    if (access & (0x00010000u | 0x10000000u)) // DELETE, generic all
-        use |= FILE_SHARE_DELETE;
-    return use;
-}
-
-bool SharingAllows(const OpenHandle& opened) {
-    for (const auto& h : state().handles)
-        if (h.second.path == opened.path && ((SharingUse(opened.access) & ~h.second.share) ||
-                                             (SharingUse(h.second.access) & ~opened.share)))
-            return false;
-    return true;
-}
-
 } // namespace hostfs
-
-HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                   LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                   HANDLE) {
-    // Only opening what exists is modelled.
-    if (dwCreationDisposition != OPEN_EXISTING)
-        return INVALID_HANDLE_VALUE;
-    std::string host = hostfs::HostPath(lpFileName);
-    while (host.size() > 1 && host.back() == '/')
-        host.pop_back();
-    struct stat st, target;
-    bool noFollow = dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT;
-    if ((noFollow ? lstat(host.c_str(), &st) : stat(host.c_str(), &st)) != 0)
-        return INVALID_HANDLE_VALUE;
-    DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
-    bool directory = S_ISDIR(st.st_mode);
-    if (S_ISLNK(st.st_mode)) {
-        // The link itself, as Wine shows a Unix symlink: a reparse point.
-        directory = stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
-        attributes = FILE_ATTRIBUTE_REPARSE_POINT | (directory ? FILE_ATTRIBUTE_DIRECTORY : 0);
-    } else if (directory) {
-        attributes = FILE_ATTRIBUTE_DIRECTORY;
-    }
-    // A folder opens only with backup semantics, as on Windows.
-    if (directory && !(dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS))
-        return INVALID_HANDLE_VALUE;
-    hostfs::OpenHandle opened;
-    opened.path = hostfs::Normalise(lpFileName);
-    opened.access = dwDesiredAccess;
-    opened.share = dwShareMode;
-    opened.attributes = attributes;
-    if (!hostfs::SharingAllows(opened))
-        return INVALID_HANDLE_VALUE;
-    auto* handle = new char;
-    hostfs::state().handles[handle] = opened;
-    return handle;
-}
-
-BOOL CloseHandle(HANDLE hObject) {
-    auto it = hostfs::state().handles.find(hObject);
-    if (it == hostfs::state().handles.end())
-        return FALSE;
-    delete static_cast<char*>(const_cast<void*>(it->first));
-    hostfs::state().handles.erase(it);
-    return TRUE;
-}
 
 BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWORD nVolumeNameSize,
                            DWORD* lpVolumeSerialNumber, DWORD* lpMaximumComponentLength,

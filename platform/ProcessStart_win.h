@@ -20,3 +20,9 @@ struct ProcessStartCalls {
 
 // The system's own calls, unless a test has put others in.
 extern ProcessStartCalls processStart;
+
+// Reads the message the job's port has, if any: the system's own call unless
+// a test has put in one that stays silent, as Windows may.
+typedef BOOL(WINAPI* ReadJobPort)(HANDLE port, LPDWORD message, PULONG_PTR key,
+                                  LPOVERLAPPED* overlapped, DWORD milliseconds);
+extern ReadJobPort readJobPort;

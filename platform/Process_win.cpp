@@ -7,6 +7,7 @@
 ProcessStartCalls processStart = {SetInformationJobObject,  CreateProcessA,
                                   AssignProcessToJobObject, ResumeThread,
                                   TerminateProcess,         WaitForSingleObject};
+ReadJobPort readJobPort = GetQueuedCompletionStatus;
 
 namespace {
 
@@ -81,7 +82,7 @@ int WaitForEmptyJob(HANDLE job, HANDLE port) {
         DWORD message;
         ULONG_PTR key;
         LPOVERLAPPED overlapped;
-        while (GetQueuedCompletionStatus(port, &message, &key, &overlapped, 0))
+        while (readJobPort(port, &message, &key, &overlapped, 0))
             if (key == reinterpret_cast<ULONG_PTR>(job) &&
                 message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO)
                 return 1;

@@ -2,6 +2,7 @@
 #include "TestDrives.h"
 
 #include "patch/PatchRun.h"
+#include "platform/HeldEntry.h"
 #include "platform/HostFs.h"
 
 #include <filesystem>
@@ -119,6 +120,25 @@ TEST_F(LinkRemoval, WhereOpensFollowLinksALinkIsNeitherEnteredNorDeletedThrough)
         EXPECT_TRUE(Exists(c.link)) << "a link that can't be deleted as itself stays";
         fs::remove(Host(c.link));
     }
+}
+
+TEST_F(LinkRemoval, AFolderPutInTheHeldCopysPlaceIsNotDeletedForIt) {
+    // The held copy can't be deleted through the handle it was made with, so
+    // that handle is closed and the path opened again; another process
+    // renames the emptied copy aside in between and plants a link in its
+    // place. The link is another object: the removal deletes nothing of it.
+    HeldEntry held;
+    ASSERT_TRUE(held.CreateFolder(folder.c_str(), nullptr));
+    MakeFile(folder + "\\top.dat", "copy");
+    hostfs::ReplaceWithLinkWhenClosed(folder, outside);
+    EXPECT_EQ(PatchRun::RemoveTree(held, (folder + "\\").c_str(), Recorder::Record), 0);
+    ASSERT_TRUE(hostfs::Replaced());
+    EXPECT_FALSE(held.IsOpen());
+    EXPECT_TRUE(Exists(folder)) << "the planted link was deleted as if it were the copy";
+    ExpectOutsideIntact();
+    EXPECT_FALSE(Exists(folder + ".aside\\top.dat"));
+    fs::remove(Host(folder));
+    RemoveAll(folder + ".aside");
 }
 
 } // namespace

@@ -134,6 +134,7 @@ struct SetupWait : ::testing::Test {
     std::string folder = std::string(kTestRoot) + "\\QuillmendTemp\\";
     std::string setup = folder + "setup.exe";
     ProcessStartCalls saved = processStart;
+    ReadJobPort savedPort = readJobPort;
 
     SetupWait() {
         sys = System();
@@ -148,6 +149,7 @@ struct SetupWait : ::testing::Test {
     }
     ~SetupWait() override {
         processStart = saved;
+        readJobPort = savedPort;
         SetEnvironmentVariableA("RECORD_ARGS_LOG", nullptr);
     }
 
@@ -275,6 +277,32 @@ TEST_F(SetupWait, EndsAndWaitsForASetupThatCannotBeResumed) {
     EXPECT_EQ(calls, (Calls{"create suspended #1", "assign #1", "resume #1: failed", "terminate #1",
                             "wait #1: ended"}));
     EXPECT_EQ(SetupRuns(), 0);
+}
+
+// A port that never gives the job's messages, which Windows does not promise.
+int silentReads;
+BOOL WINAPI SilentPort(HANDLE, LPDWORD, PULONG_PTR, LPOVERLAPPED* overlapped, DWORD) {
+    ++silentReads;
+    *overlapped = nullptr;
+    SetLastError(WAIT_TIMEOUT);
+    return FALSE;
+}
+
+// Without a word from the port, the wait still ends once setup and what it
+// handed over to have ended, by the job's own count, and not when setup
+// alone has. A wait that ends only on the port's word never ends here: the
+// time limit makes that a failure.
+TEST_F(SetupWait, EndsByTheJobsCountWhenItsPortStaysSilent) {
+    InstallSetup(3, {"handover.txt"});
+    readJobPort = SilentPort;
+    silentReads = 0;
+    uint32_t exitCode = 0;
+    EXPECT_EQ(RunAndWaitForAll(setup.c_str(), folder.c_str(), &exitCode), 1);
+    EXPECT_EQ(exitCode, 3u);
+    EXPECT_GT(silentReads, 0) << "the port was never read";
+    // The handed-over process wrote this as its last act.
+    EXPECT_TRUE(Exists(folder + "handed-over.txt"));
+    RemoveWhenEnded(setup);
 }
 
 // What the thread's window is sent while setup runs, and what is posted to it.

@@ -399,4 +399,49 @@ TEST(WineRun, ALeftoverFolderIsRemovedAndTheRunThenInstalls) {
     RemoveAll(temp);
 }
 
+// The names in a folder, "." and ".." left out.
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string name = entry.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+TEST(WineRun, ALeftoverThatCannotBeRemovedGetsNothingOfTheRun) {
+    if (!getenv("DISPLAY"))
+        GTEST_SKIP() << "a copy would show its progress window: no X display";
+    TestDrives drives;
+    std::ifstream in(RECORD_ARGS_PATH, std::ios::binary);
+    ASSERT_TRUE(in) << RECORD_ARGS_PATH;
+    std::ostringstream setup;
+    setup << in.rdbuf();
+    MakeFile("D:\\setup.exe", setup.str());
+    MakeFile("D:\\Vardenholt.msi", Content(3000));
+    const std::string temp = "C:\\QuillmendTemp";
+    RemoveAll(temp);
+    MakeFolder(temp);
+    MakeFile(temp + "\\in-use.dat", "someone else's");
+    const char log[] = "C:\\PatcherTests\\setup.log";
+    SetEnvironmentVariableA("RECORD_ARGS_LOG", log);
+    {
+        // Held open without delete sharing, as another program may hold it:
+        // the leftover can't be removed, and the run must not copy into it.
+        LockedFile inUse(temp + "\\in-use.dat");
+        PatchRun run;
+        run.RunPatch();
+    }
+    SetEnvironmentVariableA("RECORD_ARGS_LOG", nullptr);
+    EXPECT_EQ(ReadAll(log), "") << "setup ran";
+    EXPECT_EQ(Names(temp), std::vector<std::string>{"in-use.dat"});
+    RemoveAll(temp);
+}
+
 } // namespace
