@@ -4,7 +4,7 @@
    own folder. Exits 0 whether or not each load succeeds. */
 #include <windows.h>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     int i;
     for (i = 1; i < argc; i++) {
         HMODULE module = LoadLibraryA(argv[i]);
