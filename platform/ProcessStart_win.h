@@ -16,13 +16,11 @@ struct ProcessStartCalls {
     BOOL(WINAPI* terminateProcess)(HANDLE process, UINT exitCode);
     // Only for a process that was terminated, never for one that runs.
     DWORD(WINAPI* waitForSingleObject)(HANDLE handle, DWORD milliseconds);
+    // Reads the message the job's port has, if any; Windows does not promise
+    // to post every one.
+    BOOL(WINAPI* readJobPort)
+    (HANDLE port, LPDWORD message, PULONG_PTR key, LPOVERLAPPED* overlapped, DWORD milliseconds);
 };
 
 // The system's own calls, unless a test has put others in.
 extern ProcessStartCalls processStart;
-
-// Reads the message the job's port has, if any: the system's own call unless
-// a test has put in one that stays silent, as Windows may.
-typedef BOOL(WINAPI* ReadJobPort)(HANDLE port, LPDWORD message, PULONG_PTR key,
-                                  LPOVERLAPPED* overlapped, DWORD milliseconds);
-extern ReadJobPort readJobPort;

@@ -4,10 +4,9 @@
 #include <windows.h>
 #include <stdio.h>
 
-ProcessStartCalls processStart = {SetInformationJobObject,  CreateProcessA,
-                                  AssignProcessToJobObject, ResumeThread,
-                                  TerminateProcess,         WaitForSingleObject};
-ReadJobPort readJobPort = GetQueuedCompletionStatus;
+ProcessStartCalls processStart = {
+    SetInformationJobObject, CreateProcessA,      AssignProcessToJobObject, ResumeThread,
+    TerminateProcess,        WaitForSingleObject, GetQueuedCompletionStatus};
 
 namespace {
 
@@ -82,7 +81,7 @@ int WaitForEmptyJob(HANDLE job, HANDLE port) {
         DWORD message;
         ULONG_PTR key;
         LPOVERLAPPED overlapped;
-        while (readJobPort(port, &message, &key, &overlapped, 0))
+        while (processStart.readJobPort(port, &message, &key, &overlapped, 0))
             if (key == reinterpret_cast<ULONG_PTR>(job) &&
                 message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO)
                 return 1;

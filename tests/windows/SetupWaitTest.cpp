@@ -134,7 +134,6 @@ struct SetupWait : ::testing::Test {
     std::string folder = std::string(kTestRoot) + "\\QuillmendTemp\\";
     std::string setup = folder + "setup.exe";
     ProcessStartCalls saved = processStart;
-    ReadJobPort savedPort = readJobPort;
 
     SetupWait() {
         sys = System();
@@ -144,12 +143,12 @@ struct SetupWait : ::testing::Test {
         brokeAway.clear();
         createFlags.clear();
         jobLimits = 0;
-        processStart = {SetJobInformation, Create, Assign, Resume, Terminate, Wait};
+        processStart = {SetJobInformation,        Create, Assign, Resume, Terminate, Wait,
+                        GetQueuedCompletionStatus};
         SetEnvironmentVariableA("RECORD_ARGS_LOG", (folder + "setup-runs.txt").c_str());
     }
     ~SetupWait() override {
         processStart = saved;
-        readJobPort = savedPort;
         SetEnvironmentVariableA("RECORD_ARGS_LOG", nullptr);
     }
 
@@ -294,7 +293,7 @@ BOOL WINAPI SilentPort(HANDLE, LPDWORD, PULONG_PTR, LPOVERLAPPED* overlapped, DW
 // time limit makes that a failure.
 TEST_F(SetupWait, EndsByTheJobsCountWhenItsPortStaysSilent) {
     InstallSetup(3, {"handover.txt"});
-    readJobPort = SilentPort;
+    processStart.readJobPort = SilentPort;
     silentReads = 0;
     uint32_t exitCode = 0;
     EXPECT_EQ(RunAndWaitForAll(setup.c_str(), folder.c_str(), &exitCode), 1);
