@@ -24,8 +24,6 @@ int ScheduleEntries(HeldEntry& folder, const char* path) {
     ListedEntry entry;
     char entryPath[kWalkPathSize];
     while (folder.NextEntry(&entry)) {
-        if (!std::strcmp(entry.name, ".") || !std::strcmp(entry.name, ".."))
-            continue;
         // A name the code page can't spell, or whose path would not fit,
         // can't be named; its folder then stays too.
         if (entry.name[0] == '\0' || !PathJoin(entryPath, path, entry.name)) {

@@ -47,8 +47,11 @@ int RemoveHeldFolder(HeldEntry& folder, uint32_t listed, const char* path,
     // A read-only folder is cleared as a read-only file is.
     if (own & FILE_ATTRIBUTE_READONLY)
         folder.ClearReadOnly(own);
-    // Names that other programs still hold open stay until they let go.
-    int deleted = emptied ? folder.DeleteEmptied() : folder.Delete();
+    // Names that other programs still hold open stay until they let go. One
+    // left for good keeps the folder: its delete is not even tried, since
+    // Wine 10 accepts the newer delete of a folder that is not empty, and
+    // then keeps it.
+    int deleted = emptied && folder.DeleteEmptied();
     // Closing the last handle is what deletes it.
     folder.Close();
     return deleted;
@@ -61,10 +64,10 @@ int EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback) 
     char entryPath[kWalkPathSize];
     int emptied = 1;
     while (folder.NextEntry(&entry)) {
-        // As in the copy, names that start with a full stop are left alone.
+        // As in the copy, names that start with a full stop are left alone,
+        // and so is their folder.
         if (entry.startsWithDot) {
-            int self = !entry.name[1] || (entry.name[1] == '.' && !entry.name[2]);
-            emptied &= self;
+            emptied = 0;
             continue;
         }
         // Everything else goes by the name the listing gave; the path, in
@@ -129,7 +132,7 @@ int PatchRun::RemoveTree(HeldEntry& held, const char* folder, ProgressCallback c
     int emptied = EmptyFolder(held, folder, callback);
     if (!held.ReopenToDelete(folder))
         return 0;
-    int deleted = emptied ? held.DeleteEmptied() : held.Delete();
+    int deleted = emptied && held.DeleteEmptied();
     held.Close();
     return deleted;
 }

@@ -260,19 +260,30 @@ int HeldEntry::DeleteEmptied() {
     return 0;
 }
 
+// Whether a listed name is "." or "..", told from the name as listed: one
+// the code page can't spell is none of them.
+static int IsSelfOrParent(const FILE_DIRECTORY_INFORMATION* info) {
+    ULONG length = info->FileNameLength / sizeof(WCHAR);
+    return (length == 1 || length == 2) && info->FileName[0] == '.' &&
+           info->FileName[length - 1] == '.';
+}
+
 int HeldEntry::NextEntry(ListedEntry* entry) {
     if (!IsOpen())
         return 0;
-    IO_STATUS_BLOCK status;
-    // One entry at a time, so that each level of a walk needs only this buffer.
-    NTSTATUS listed = nativeFiles.ntQueryDirectoryFile(
-        Native(m_handle), nullptr, nullptr, nullptr, &status, m_entry, sizeof m_entry,
-        FileDirectoryInformation, TRUE, nullptr, m_listing ? FALSE : TRUE);
-    m_listing = 1;
-    if (listed != 0) // STATUS_NO_MORE_FILES ends it, as does any failure
-        return 0;
     const FILE_DIRECTORY_INFORMATION* info =
         reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(m_entry);
+    do {
+        IO_STATUS_BLOCK status;
+        // One entry at a time, so that each level of a walk needs only this
+        // buffer.
+        NTSTATUS listed = nativeFiles.ntQueryDirectoryFile(
+            Native(m_handle), nullptr, nullptr, nullptr, &status, m_entry, sizeof m_entry,
+            FileDirectoryInformation, TRUE, nullptr, m_listing ? FALSE : TRUE);
+        m_listing = 1;
+        if (listed != 0) // STATUS_NO_MORE_FILES ends it, as does any failure
+            return 0;
+    } while (IsSelfOrParent(info));
     if (!NarrowName(info->FileName, info->FileNameLength, entry->name))
         entry->name[0] = '\0';
     entry->startsWithDot = info->FileNameLength >= sizeof(WCHAR) && info->FileName[0] == '.';

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-// One entry of a held folder's listing, "." and ".." included.
+// One entry of a held folder's listing; "." and ".." are passed over.
 struct ListedEntry {
     char name[MAX_PATH]; // in the system code page; "" when it can't be spelt there
     int startsWithDot;   // nonzero when the name, as listed, starts with a full stop
