@@ -414,6 +414,19 @@ BOOL WINAPI ModelFileInformation(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION inf
     return TRUE;
 }
 
+// A conversion's result as Windows gives it: its length alone for a size of
+// 0, else copied out when it fits.
+template <typename Text, typename Char> int GiveConverted(const Text& out, Char* buffer, int size) {
+    if (size == 0)
+        return static_cast<int>(out.size());
+    if (out.size() > static_cast<size_t>(size)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::copy(out.begin(), out.end(), buffer);
+    return static_cast<int>(out.size());
+}
+
 int WINAPI ModelMultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int count, LPWSTR wide,
                                     int size) {
     if ((codePage != CP_ACP && codePage != CP_UTF8) || (flags & ~DWORD(MB_ERR_INVALID_CHARS))) {
@@ -427,14 +440,7 @@ int WINAPI ModelMultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return 0;
     }
-    if (size == 0)
-        return static_cast<int>(out.size());
-    if (out.size() > static_cast<size_t>(size)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    std::copy(out.begin(), out.end(), wide);
-    return static_cast<int>(out.size());
+    return GiveConverted(out, wide, size);
 }
 
 // As Windows under a UTF-8 system code page: no flag but the strict one, and
@@ -459,14 +465,7 @@ int WINAPI ModelWideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, in
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return 0;
     }
-    if (size == 0)
-        return static_cast<int>(out.size());
-    if (out.size() > static_cast<size_t>(size)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    std::memcpy(text, out.data(), out.size());
-    return static_cast<int>(out.size());
+    return GiveConverted(out, text, size);
 }
 
 // The model's clock moves only here: handles held elsewhere close when due.

@@ -361,16 +361,24 @@ TEST_F(WineLinks, TheSessionEndNamesNoLinkNorWhatItLeadsTo) {
     dialog.DestroyWindow();
 }
 
-TEST(WineRun, ALeftoverFolderIsRemovedAndTheRunThenInstalls) {
-    if (!getenv("DISPLAY"))
-        GTEST_SKIP() << "the copy shows its progress window: no X display";
-    TestDrives drives;
+// A disc in D: whose setup is the stand-in that records how it was run;
+// false when the stand-in can't be read.
+bool MakeRecordingDisc() {
     std::ifstream in(RECORD_ARGS_PATH, std::ios::binary);
-    ASSERT_TRUE(in) << RECORD_ARGS_PATH;
+    if (!in)
+        return false;
     std::ostringstream setup;
     setup << in.rdbuf();
     MakeFile("D:\\setup.exe", setup.str());
     MakeFile("D:\\Vardenholt.msi", Content(3000));
+    return true;
+}
+
+TEST(WineRun, ALeftoverFolderIsRemovedAndTheRunThenInstalls) {
+    if (!getenv("DISPLAY"))
+        GTEST_SKIP() << "the copy shows its progress window: no X display";
+    TestDrives drives;
+    ASSERT_TRUE(MakeRecordingDisc());
     // What a run killed during its copy leaves: read-only files, as the disc's
     // are, in nested folders.
     const std::string temp = "C:\\QuillmendTemp";
@@ -419,12 +427,7 @@ TEST(WineRun, ALeftoverThatCannotBeRemovedGetsNothingOfTheRun) {
     if (!getenv("DISPLAY"))
         GTEST_SKIP() << "a copy would show its progress window: no X display";
     TestDrives drives;
-    std::ifstream in(RECORD_ARGS_PATH, std::ios::binary);
-    ASSERT_TRUE(in) << RECORD_ARGS_PATH;
-    std::ostringstream setup;
-    setup << in.rdbuf();
-    MakeFile("D:\\setup.exe", setup.str());
-    MakeFile("D:\\Vardenholt.msi", Content(3000));
+    ASSERT_TRUE(MakeRecordingDisc());
     const std::string temp = "C:\\QuillmendTemp";
     RemoveAll(temp);
     MakeFolder(temp);
