@@ -5,11 +5,9 @@
 // is answered. Setup may still run from the copy; its files can only go once
 // the system has restarted anyway.
 #include "patch/PatchRun.h"
-#include "patch/PathBuffer.h"
+#include "platform/PathBuffer.h"
 #include "platform/HeldEntry.h"
 #include "platform/Win32Api.h"
-
-#include <cstring>
 
 namespace {
 
@@ -59,11 +57,8 @@ int PatchRun::ScheduleRemovalAtRestart() {
     if (!m_tempFolder.IsOpen())
         return 0;
     char folderPath[kPathSize];
-    if (!PathCopy(folderPath, m_tempPath))
+    if (!PathCopyTrimmed(folderPath, m_tempPath))
         return 0;
-    size_t length = std::strlen(folderPath);
-    if (length > 3 && folderPath[length - 1] == '\\')
-        folderPath[length - 1] = '\0';
     // Listed through a handle of its own, so that a removal under way keeps
     // its place in the held folder's listing.
     HeldEntry folder;

@@ -4,11 +4,9 @@
 // drive root: a folder that someone turns into a link meanwhile leads the
 // removal nowhere else.
 #include "patch/PatchRun.h"
-#include "patch/PathBuffer.h"
+#include "platform/PathBuffer.h"
 #include "platform/HeldEntry.h"
 #include "platform/Win32Api.h"
-
-#include <cstring>
 
 namespace {
 
@@ -106,11 +104,8 @@ int EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback) 
 // would have Wine read what a link there leads to.
 uint32_t ListedAttributes(const char* path) {
     char own[kWalkPathSize];
-    if (!PathCopy(own, path))
+    if (!PathCopyTrimmed(own, path))
         return 0;
-    size_t length = std::strlen(own);
-    if (length > 3 && own[length - 1] == '\\')
-        own[length - 1] = '\0';
     DWORD attributes = GetFileAttributesA(own);
     return attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
 }
