@@ -214,6 +214,8 @@ int HeldEntry::Attributes(uint32_t* attributes) {
 }
 
 int HeldEntry::ClearReadOnly(uint32_t attributes) {
+    if (!(attributes & FILE_ATTRIBUTE_READONLY))
+        return IsOpen();
     FILE_BASIC_INFORMATION basic;
     std::memset(&basic, 0, sizeof basic); // times of 0 stay as they are
     basic.FileAttributes = attributes & kSettable & ~FILE_ATTRIBUTE_READONLY;
