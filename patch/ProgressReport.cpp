@@ -2,7 +2,7 @@
 // in its place, to record the bytes reported.
 #include "patch/ProgressReport.h"
 #include "patch/Percent.h"
-#include "patch/PatchRun.h"
+#include "patch/ByteCounters.h"
 #include "ui/Progress.h"
 
 void OnCopyProgress(const char* path, int32_t bytes) {
