@@ -36,6 +36,7 @@ ProgressCallback ProgressReport() {
 }
 
 void OpenCopyWindow() {
+    // As CopyToTemp opens it, with its opening reports.
     OpenProgress("Copying Files. Please Wait...");
     UpdateProgress(1, "");
     UpdateProgress(0, "");
