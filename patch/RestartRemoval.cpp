@@ -19,7 +19,7 @@ int DeleteAtRestart(const char* path) {
 // Names everything below a held folder, each folder after all it holds, each
 // entry by its own DeleteAtRestart. A name the code page can't spell, or
 // whose path would not fit, can't be named; its folder then stays too.
-class Scheduling : public HeldFolderWalk {
+class Scheduling final : public HeldFolderWalk {
   protected:
     int PassesOverDotNames() const override { return 0; }
     int NeedsPath() const override { return 1; }

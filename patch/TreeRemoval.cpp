@@ -22,7 +22,7 @@ int RemoveHeldFolder(HeldEntry& folder, uint32_t listed, const char* path,
 // nonzero when every one of them was. A link is deleted as itself: the handle
 // may be on what it leads to (Wine), and a delete through it would delete
 // that, so such a link is left where it is.
-class Emptying : public HeldFolderWalk {
+class Emptying final : public HeldFolderWalk {
   public:
     explicit Emptying(ProgressCallback callback) : m_callback(callback) {}
 
