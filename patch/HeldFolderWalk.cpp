@@ -1,5 +1,5 @@
 #include "patch/HeldFolderWalk.h"
-#include "patch/PatchRun.h"
+#include "patch/RunConstants.h"
 #include "platform/PathBuffer.h"
 
 int HeldFolderWalk::Walk(HeldEntry& folder, const char* path) {
