@@ -1,7 +1,7 @@
 // Finding the product disc among the CD-ROM drives, and the fixed drive that
 // takes the temporary copy.
 #include "patch/PatchRun.h"
-#include "patch/PathBuffer.h"
+#include "platform/PathBuffer.h"
 #include "platform/Crt.h"
 #include "platform/LookUp.h"
 #include "platform/Win32Api.h"

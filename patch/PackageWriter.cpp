@@ -1,6 +1,6 @@
 // Writing the carried package over the copy's "Vardenholt.msi".
 #include "patch/PatchRun.h"
-#include "patch/PathBuffer.h"
+#include "platform/PathBuffer.h"
 #include "patch/ReplacementPackage.h"
 #include "platform/Crt.h"
 

@@ -3,6 +3,8 @@
 // run the copy's setup program and wait, then delete the copy.
 #pragma once
 
+#include "patch/ByteCounters.h"
+#include "patch/RunConstants.h"
 #include "platform/HeldEntry.h"
 
 #include <cstdint>
@@ -11,23 +13,9 @@
 // every file of a removal (with that file's own size). Null means none.
 typedef void (*ProgressCallback)(const char* path, int32_t bytes);
 
-// Byte counts of the current run, reset per pass. Additions wrap at 32 bits.
-namespace ByteCounters {
-extern int32_t copied; // bytes copied in the current copy pass
-extern int32_t total;  // bytes in all files of the disc's tree
-} // namespace ByteCounters
-
-constexpr int kPathSize = 256;     // disc root, temporary folder, single-file paths
-constexpr int kWalkPathSize = 260; // paths in the two tree walks
-constexpr int kDriveListSize = 1024;
-constexpr int kChunkSize = 2048;
-
-extern const char kPackageName[];    // "Vardenholt.msi"
-extern const char kSetupName[];      // "setup.exe"
-extern const char kTempFolderName[]; // "QuillmendTemp\"
-
-// The run's operations. The main dialog derives from this, so they are the
-// dialog's own operations; only RunPatch and CopyToTemp use its state.
+// The run's operations. The welcome dialog derives from this, so they are the
+// dialog's own operations. RunPatch, CopyToTemp and the session end's removal
+// share the run's own state below, the temporary folder; the rest need none.
 class PatchRun {
   public:
     PatchRun() { m_tempPath[0] = '\0'; }
@@ -67,12 +55,15 @@ class PatchRun {
     // The folder must end in a backslash; 1 only when setup exits with 0.
     static int RunSetup(const char* folder);
 
-    // The prompt dialog's modal result: 1 OK, 2 Cancel, -1 not shown.
+    // Shows the prompt (ShowPromptDialog); its modal result: 1 OK, 2 Cancel,
+    // -1 not shown.
     int ShowPrompt(const char* message, int okDisabled, int cancelDisabled);
 
   protected:
+    // The run's state. The temporary folder's path, found by RunPatch, and
+    // the folder itself, held from its creation by CopyToTemp to its removal,
+    // so that no one can rename it away meanwhile; the session end's removal
+    // reads both.
     char m_tempPath[kPathSize];
-    // The temporary folder, held from its creation by CopyToTemp to its
-    // removal, so that no one can rename it away meanwhile.
     HeldEntry m_tempFolder;
 };

@@ -4,12 +4,11 @@
 // deletion at its next start, deepest first, before the end-of-session message
 // is answered. Setup may still run from the copy; its files can only go once
 // the system has restarted anyway.
+#include "patch/HeldFolderWalk.h"
 #include "patch/PatchRun.h"
-#include "patch/PathBuffer.h"
+#include "platform/PathBuffer.h"
 #include "platform/HeldEntry.h"
 #include "platform/Win32Api.h"
-
-#include <cstring>
 
 namespace {
 
@@ -17,41 +16,30 @@ int DeleteAtRestart(const char* path) {
     return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
-// Names everything below a held folder, each folder after all it holds; 1
-// when every entry was named.
-int ScheduleEntries(HeldEntry& folder, const char* path) {
-    int all = 1;
-    ListedEntry entry;
-    char entryPath[kWalkPathSize];
-    while (folder.NextEntry(&entry)) {
-        // A name the code page can't spell, or whose path would not fit,
-        // can't be named; its folder then stays too.
-        if (entry.name[0] == '\0' || !PathJoin(entryPath, path, entry.name)) {
-            all = 0;
-            continue;
-        }
-        HeldEntry held;
-        uint32_t own = 0;
-        if (!held.OpenListedToLook(folder, entry) || !held.Attributes(&own)) {
-            all = 0;
-            continue;
-        }
-        // A link is neither entered nor named: a delete by its name at the
-        // start of Windows could reach what it leads to.
-        if ((own | entry.attributes) & FILE_ATTRIBUTE_REPARSE_POINT) {
-            all = 0;
-            continue;
-        }
-        if (own & FILE_ATTRIBUTE_DIRECTORY)
-            all &= ScheduleEntries(held, entryPath);
-        // Windows deletes no read-only file at its start.
-        else if ((own & FILE_ATTRIBUTE_READONLY) && !held.ClearReadOnly(own))
-            all = 0;
-        held.Close();
-        all &= DeleteAtRestart(entryPath);
+// Names everything below a held folder, each folder after all it holds, each
+// entry by its own DeleteAtRestart. A name the code page can't spell, or
+// whose path would not fit, can't be named; its folder then stays too.
+class Scheduling final : public HeldFolderWalk {
+  protected:
+    int PassesOverDotNames() const override { return 0; }
+    int NeedsPath() const override { return 1; }
+    int Open(HeldEntry& entry, HeldEntry& folder, const ListedEntry& listed) override {
+        return entry.OpenListedToLook(folder, listed);
     }
-    return all;
-}
+    int Unopened(const ListedEntry&, const char*) override { return 0; }
+    // A link is neither entered nor named: a delete by its name at the start
+    // of Windows could reach what it leads to.
+    int Link(HeldEntry&, uint32_t, const ListedEntry&, const char*) override { return 0; }
+    int Folder(HeldEntry& folder, const ListedEntry&, const char* path) override {
+        int all = Walk(folder, path);
+        folder.Close();
+        return DeleteAtRestart(path) && all;
+    }
+    int File(HeldEntry& file, int cleared, const ListedEntry&, const char* path) override {
+        file.Close();
+        return DeleteAtRestart(path) && cleared;
+    }
+};
 
 } // namespace
 
@@ -59,17 +47,15 @@ int PatchRun::ScheduleRemovalAtRestart() {
     if (!m_tempFolder.IsOpen())
         return 0;
     char folderPath[kPathSize];
-    if (!PathCopy(folderPath, m_tempPath))
+    if (!PathCopyTrimmed(folderPath, m_tempPath))
         return 0;
-    size_t length = std::strlen(folderPath);
-    if (length > 3 && folderPath[length - 1] == '\\')
-        folderPath[length - 1] = '\0';
     // Listed through a handle of its own, so that a removal under way keeps
     // its place in the held folder's listing.
     HeldEntry folder;
     if (!folder.ReopenToLook(m_tempFolder, folderPath))
         return 0;
-    int all = ScheduleEntries(folder, folderPath);
+    Scheduling scheduling;
+    int all = scheduling.Walk(folder, folderPath);
     folder.Close();
     return DeleteAtRestart(folderPath) && all;
 }

@@ -4,7 +4,9 @@
 #include "platform/MessageBox.h"
 #include "platform/PrivateSecurity.h"
 #include "platform/Win32Api.h"
+#include "patch/ProgressReport.h"
 #include "ui/Progress.h"
+#include "ui/Prompt.h"
 
 namespace {
 
@@ -85,4 +87,8 @@ int PatchRun::CopyToTemp(const char* discRoot, const char* tempPath) {
     int copiedAll = WalkTree(discRoot, tempPath, 0, OnCopyProgress);
     CloseProgress();
     return ByteCounters::copied == ByteCounters::total ? copiedAll : 0;
+}
+
+int PatchRun::ShowPrompt(const char* message, int okDisabled, int cancelDisabled) {
+    return ShowPromptDialog(message, okDisabled, cancelDisabled);
 }

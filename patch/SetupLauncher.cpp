@@ -1,7 +1,7 @@
 // Starting the copy's setup program and waiting for it, and for whatever it
 // hands the install over to, before the copy may go.
 #include "patch/PatchRun.h"
-#include "patch/PathBuffer.h"
+#include "platform/PathBuffer.h"
 #include "platform/Process.h"
 
 int PatchRun::RunSetup(const char* folder) {

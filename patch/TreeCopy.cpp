@@ -1,7 +1,7 @@
 // The tree walk that measures the disc and copies it, and the chunked copy of
 // one file.
 #include "patch/PatchRun.h"
-#include "patch/PathBuffer.h"
+#include "platform/PathBuffer.h"
 #include "platform/Crt.h"
 #include "platform/Win32Api.h"
 

@@ -3,31 +3,70 @@
 // opened, listed and deleted relative to that handle, never by a path from the
 // drive root: a folder that someone turns into a link meanwhile leads the
 // removal nowhere else.
+#include "patch/HeldFolderWalk.h"
 #include "patch/PatchRun.h"
-#include "patch/PathBuffer.h"
+#include "platform/PathBuffer.h"
 #include "platform/HeldEntry.h"
 #include "platform/Win32Api.h"
 
-#include <cstring>
-
 namespace {
 
-const uint32_t kLink = FILE_ATTRIBUTE_REPARSE_POINT;
-
-// A link (symbolic link, junction, mount point) is deleted as itself and never
-// entered. Its listed attributes count as much as the handle's: Wine opens
-// what a link leads to even when asked for the link, and only its listing
-// still shows a link. The handle is then on what the link leads to, and a
-// delete through it would delete that: the link is left where it is.
-int IsLink(uint32_t own, uint32_t listed) {
-    return ((own | listed) & kLink) != 0;
-}
-
 int DeleteLink(HeldEntry& link, uint32_t own) {
-    return (own & kLink) && link.Delete();
+    return (own & FILE_ATTRIBUTE_REPARSE_POINT) && link.Delete();
 }
 
-int EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback);
+int RemoveHeldFolder(HeldEntry& folder, uint32_t listed, const char* path,
+                     ProgressCallback callback);
+
+// Marks every entry of a held folder to be deleted, removing its folders;
+// nonzero when every one of them was. A link is deleted as itself: the handle
+// may be on what it leads to (Wine), and a delete through it would delete
+// that, so such a link is left where it is.
+class Emptying final : public HeldFolderWalk {
+  public:
+    explicit Emptying(ProgressCallback callback) : m_callback(callback) {}
+
+  protected:
+    // As in the copy, names that start with a full stop are left alone, and
+    // so is their folder. A name the code page can't spell is deleted
+    // unreported.
+    int PassesOverDotNames() const override { return 1; }
+    int NeedsPath() const override { return 0; }
+    int Open(HeldEntry& entry, HeldEntry& folder, const ListedEntry& listed) override {
+        return entry.OpenListed(folder, listed);
+    }
+    int Unopened(const ListedEntry& listed, const char* path) override {
+        return Reported(0, listed, path);
+    }
+    int Link(HeldEntry& link, uint32_t own, const ListedEntry& listed, const char* path) override {
+        int deleted = DeleteLink(link, own);
+        link.Close();
+        return Reported(deleted, listed, path);
+    }
+    int Folder(HeldEntry& folder, const ListedEntry& listed, const char* path) override {
+        return RemoveHeldFolder(folder, listed.attributes, path, m_callback);
+    }
+    int File(HeldEntry& file, int, const ListedEntry& listed, const char* path) override {
+        int deleted = file.Delete();
+        file.Close();
+        return Reported(deleted, listed, path);
+    }
+
+  private:
+    // Every file is reported once its deletion was tried, deleted or not.
+    int Reported(int deleted, const ListedEntry& listed, const char* path) {
+        if (m_callback && path && !(listed.attributes & FILE_ATTRIBUTE_DIRECTORY))
+            m_callback(path, static_cast<int32_t>(listed.sizeLow));
+        return deleted;
+    }
+
+    ProgressCallback m_callback;
+};
+
+int EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback) {
+    Emptying emptying(callback);
+    return emptying.Walk(folder, path);
+}
 
 // Empties and deletes a held folder; nonzero when it is gone. Its path is
 // only for the reports, and null where it can't be spelt.
@@ -45,8 +84,7 @@ int RemoveHeldFolder(HeldEntry& folder, uint32_t listed, const char* path,
         return 0;
     int emptied = EmptyFolder(folder, path, callback);
     // A read-only folder is cleared as a read-only file is.
-    if (own & FILE_ATTRIBUTE_READONLY)
-        folder.ClearReadOnly(own);
+    folder.ClearReadOnly(own);
     // Names that other programs still hold open stay until they let go. One
     // left for good keeps the folder: its delete is not even tried, since
     // Wine 10 accepts the newer delete of a folder that is not empty, and
@@ -57,60 +95,12 @@ int RemoveHeldFolder(HeldEntry& folder, uint32_t listed, const char* path,
     return deleted;
 }
 
-// Marks every entry of the held folder to be deleted, removing its folders;
-// nonzero when every one of them was.
-int EmptyFolder(HeldEntry& folder, const char* path, ProgressCallback callback) {
-    ListedEntry entry;
-    char entryPath[kWalkPathSize];
-    int emptied = 1;
-    while (folder.NextEntry(&entry)) {
-        // As in the copy, names that start with a full stop are left alone,
-        // and so is their folder.
-        if (entry.startsWithDot) {
-            emptied = 0;
-            continue;
-        }
-        // Everything else goes by the name the listing gave; the path, in
-        // the code page, is only for the report, and a name it can't spell
-        // is deleted unreported. One whose path would not fit is passed over.
-        const char* reported = path && entry.name[0] ? entryPath : nullptr;
-        if (reported && !PathJoin(entryPath, path, entry.name)) {
-            emptied = 0;
-            continue;
-        }
-        HeldEntry held;
-        uint32_t own = 0;
-        int opened = held.OpenListed(folder, entry) && held.Attributes(&own);
-        if (opened && !IsLink(own, entry.attributes) && (own & FILE_ATTRIBUTE_DIRECTORY)) {
-            emptied &= RemoveHeldFolder(held, entry.attributes, reported, callback);
-            continue;
-        }
-        int deleted = 0;
-        if (opened && IsLink(own, entry.attributes)) {
-            deleted = DeleteLink(held, own);
-        } else if (opened) {
-            if (own & FILE_ATTRIBUTE_READONLY)
-                held.ClearReadOnly(own);
-            deleted = held.Delete();
-        }
-        emptied &= deleted;
-        held.Close();
-        // Every file is reported once its deletion was tried, deleted or not.
-        if (callback && reported && !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY))
-            callback(reported, static_cast<int32_t>(entry.sizeLow));
-    }
-    return emptied;
-}
-
 // The path's own attributes, as its folder lists them: a trailing backslash
 // would have Wine read what a link there leads to.
 uint32_t ListedAttributes(const char* path) {
     char own[kWalkPathSize];
-    if (!PathCopy(own, path))
+    if (!PathCopyTrimmed(own, path))
         return 0;
-    size_t length = std::strlen(own);
-    if (length > 3 && own[length - 1] == '\\')
-        own[length - 1] = '\0';
     DWORD attributes = GetFileAttributesA(own);
     return attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
 }

@@ -3,7 +3,7 @@
 #include "platform/DllSearch.h"
 #include "platform/DllSearchLookUp_win.h"
 #include "platform/LookUp.h"
-#include "patch/PathBuffer.h"
+#include "platform/PathBuffer.h"
 
 #include <windows.h>
 

@@ -5,6 +5,7 @@
 // The same code runs in the host build, over its model of those calls.
 #include "platform/HeldEntry.h"
 #include "platform/NativeFiles.h"
+#include "platform/PathBuffer.h"
 
 #include <cstddef>
 #include <cstring>
@@ -42,12 +43,8 @@ HANDLE Native(void* handle) {
 // which would make Wine go through a link in the last place.
 HANDLE OpenByPath(const char* path, ACCESS_MASK access, ULONG share) {
     char own[MAX_PATH];
-    size_t length = std::strlen(path);
-    if (length >= MAX_PATH)
+    if (!PathCopyTrimmed(own, path))
         return INVALID_HANDLE_VALUE;
-    std::memcpy(own, path, length + 1);
-    if (length > 3 && own[length - 1] == '\\')
-        own[length - 1] = '\0';
     return nativeFiles.createFile(own, access, share, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                   nullptr);
@@ -111,13 +108,14 @@ int HeldEntry::CreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
     Close();
     // The native name of a path from a drive root: \??\ before it, no
     // trailing backslash.
-    size_t length = std::strlen(path);
-    while (length > 3 && path[length - 1] == '\\')
-        --length;
-    if (length < 3 || path[1] != ':' || path[2] != '\\' || length >= MAX_PATH)
+    char own[MAX_PATH];
+    if (!PathCopyTrimmed(own, path))
+        return 0;
+    size_t length = std::strlen(own);
+    if (length < 3 || own[1] != ':' || own[2] != '\\')
         return 0;
     WCHAR name[4 + MAX_PATH] = {'\\', '?', '?', '\\'};
-    int wide = nativeFiles.multiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path,
+    int wide = nativeFiles.multiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, own,
                                                static_cast<int>(length), name + 4, MAX_PATH);
     if (wide <= 0)
         return 0;
@@ -216,6 +214,8 @@ int HeldEntry::Attributes(uint32_t* attributes) {
 }
 
 int HeldEntry::ClearReadOnly(uint32_t attributes) {
+    if (!(attributes & FILE_ATTRIBUTE_READONLY))
+        return IsOpen();
     FILE_BASIC_INFORMATION basic;
     std::memset(&basic, 0, sizeof basic); // times of 0 stay as they are
     basic.FileAttributes = attributes & kSettable & ~FILE_ATTRIBUTE_READONLY;

@@ -55,7 +55,8 @@ class HeldEntry {
     int IsOpen() const;
     // The attributes the system gives for what the handle holds.
     int Attributes(uint32_t* attributes);
-    // Clears FILE_ATTRIBUTE_READONLY, given the attributes it has now.
+    // Clears FILE_ATTRIBUTE_READONLY, given the attributes it has now; 1 at
+    // once when they have none.
     int ClearReadOnly(uint32_t attributes);
     // Marks what the handle holds to be deleted when the handle closes; a
     // folder only when it is empty. Through the handle, so it deletes the

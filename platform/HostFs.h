@@ -1,6 +1,7 @@
-// Control of the host build's stand-in for the Windows file system: which host
-// folder each drive letter maps to, each drive's type and free space, and single
-// operations made to fail on a chosen path. Only tests and tools use this.
+// Control of the host build's model of the Windows volume (HostVolume_host.h):
+// which host folder each drive letter maps to, each drive's type and free
+// space, single operations made to fail on a chosen path, and what other
+// programs do meanwhile. Only tests and tools use this.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,6 @@ enum class Fault {
     Write,              // fwrite on the file comes back short
     Close,              // fclose on the file reports failure
     FreeSpace,          // the free-space queries on the drive root fail
-    Delete,             // DeleteFileA on the file fails, as on a file open elsewhere
     VolumeFlags,        // GetVolumeInformationA on the drive root fails
 };
 
@@ -47,7 +47,8 @@ void ClearFaults();
 // The host path that a Windows path stands for.
 std::string HostPath(const char* windowsPath);
 
-// Search handles and files opened through the stand-in and not yet closed.
+// Search handles and the C runtime's files opened through the model and not
+// yet closed.
 int OpenFindHandles();
 int OpenFiles();
 
@@ -67,7 +68,8 @@ enum class Swap { Pending, Done, Refused };
 void SwapForLinkWhenListed(const std::string& folder, const std::string& target);
 Swap SwapOutcome();
 
-// Handles from CreateFileA and the native calls not yet closed.
+// Handles from CreateFileA, the native calls and the C runtime's files not yet
+// closed.
 int OpenHandles();
 
 // Another process's conversion of `folder` into a link to `target`, made once
@@ -77,13 +79,13 @@ int OpenHandles();
 void ConvertToLinkOnFirstDelete(const std::string& folder, const std::string& target);
 bool Converted();
 
-// The model of NTFS under the held entries (the native calls): a link is opened
-// as itself only when asked (FILE_OPEN_REPARSE_POINT), else what it leads to;
-// a delete through a handle deletes what the handle holds, and, unless made
-// with POSIX semantics, only once the last handle on it closes, its name
-// staying meanwhile; folders may carry the read-only attribute; the system
-// code page is UTF-8, which takes no conversion flags. Its clock moves only
-// when the code sleeps.
+// The model is NTFS's for every caller: a link is opened as itself only when
+// asked (FILE_OPEN_REPARSE_POINT), else what it leads to; opens share as
+// their sharing modes say; a delete through a handle deletes what the handle
+// holds, and, unless made with POSIX semantics, only once the last handle on
+// it closes, its name staying meanwhile and opening to no one; folders may
+// carry the read-only attribute; the system code page is UTF-8, which takes
+// no conversion flags. Its clock moves only when the code sleeps.
 
 // Gives the folder FILE_ATTRIBUTE_READONLY, which the host has no flag for.
 void SetFolderReadOnly(const std::string& windowsPath);

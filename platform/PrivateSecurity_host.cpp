@@ -1,7 +1,7 @@
 #include "platform/PrivateSecurity.h"
 
-// The host stand-in's CreateDirectoryA makes a folder with this descriptor
-// private to its owner (mode 0700), whichever form is asked for.
+// A folder the host model makes with this descriptor (CreateDirectoryA,
+// NtCreateFile) is private to its owner (mode 0700), whichever form is asked for.
 static char hostPrivateDescriptor;
 
 PrivateSecurity::PrivateSecurity() : m_descriptor(&hostPrivateDescriptor) {}

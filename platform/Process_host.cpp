@@ -3,7 +3,7 @@
 // every process left in that group. A process that moves to another group has
 // broken away and is not waited for.
 #include "platform/Process.h"
-#include "platform/HostFsState_host.h"
+#include "platform/HostVolume_host.h"
 
 #include <cerrno>
 #include <spawn.h>

@@ -83,8 +83,6 @@ BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttribu
 HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
 BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);
 BOOL FindClose(HANDLE hFindFile);
-BOOL DeleteFileA(LPCSTR lpFileName);
-BOOL RemoveDirectoryA(LPCSTR lpPathName);
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 DWORD GetFileAttributesA(LPCSTR lpFileName);
 // Only the form that names a path for deletion when Windows next starts.
@@ -94,6 +92,8 @@ BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags)
 // Folder handles, for holding a folder while it is emptied: opened without
 // following a link in its place, with Windows' sharing (a handle without
 // FILE_SHARE_DELETE keeps others from renaming the folder).
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
 #define FILE_LIST_DIRECTORY 0x0001
 #define FILE_READ_ATTRIBUTES 0x0080
 #define FILE_SHARE_READ 0x01

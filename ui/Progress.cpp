@@ -1,9 +1,7 @@
 // The module's progress window and the reports that drive it.
 #include "ui/Progress.h"
-#include "patch/PatchRun.h"
 #include "platform/WinApp.h"
 #include "res/resource.h"
-#include "ui/Percent.h"
 #include "ui/ProgressDlg.h"
 
 #include <commctrl.h>
@@ -73,8 +71,4 @@ void PumpMessages() {
         TranslateMessage(&s_message);
         DispatchMessageA(&s_message);
     }
-}
-
-void OnCopyProgress(const char* path, int32_t bytes) {
-    UpdateProgress(ProgressPercent(bytes, ByteCounters::total), path);
 }

@@ -17,6 +17,3 @@ void CloseProgress();
 // Removes and dispatches every pending message of the thread without waiting,
 // WM_QUIT included.
 void PumpMessages();
-// The copy's and the removal's progress callback: bytes in percent of the
-// measured total, with path as the current file.
-void OnCopyProgress(const char* path, int32_t bytes);

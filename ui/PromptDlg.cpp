@@ -1,5 +1,5 @@
 #include "ui/PromptDlg.h"
-#include "patch/PatchRun.h"
+#include "ui/Prompt.h"
 #include "platform/WinApp.h"
 #include "res/resource.h"
 
@@ -26,7 +26,7 @@ INT_PTR PromptDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return CDialog::WindowProc(message, wParam, lParam);
 }
 
-int PatchRun::ShowPrompt(const char* message, int okDisabled, int cancelDisabled) {
+int ShowPromptDialog(const char* message, int okDisabled, int cancelDisabled) {
     PromptDlg dialog(message, okDisabled, cancelDisabled);
     return static_cast<int>(dialog.DoModal());
 }

@@ -1,5 +1,5 @@
 // The prompt dialog, on template 131: a message with OK and Cancel, either of
-// which can be disabled. Shown by PatchRun::ShowPrompt.
+// which can be disabled. Shown by ShowPromptDialog (ui/Prompt.h).
 #pragma once
 
 #include "platform/Dialog.h"

@@ -1,5 +1,5 @@
 // The percentage that the progress window shows for a byte count.
-#include "ui/Percent.h"
+#include "patch/Percent.h"
 
 #include "platform/DoubleDivision.h"
 

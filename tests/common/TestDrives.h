@@ -33,8 +33,8 @@ bool Exists(const std::string& path);
 bool IsReadOnly(const std::string& path);
 void RemoveAll(const std::string& path);
 
-// Keeps a file from being opened by anyone else while it lives: on Windows it
-// holds the file open without sharing, on the host it injects the failure.
+// Keeps a file from being opened by anyone else while it lives: it holds the
+// file open without sharing.
 class LockedFile {
   public:
     explicit LockedFile(const std::string& path);

@@ -1,8 +1,9 @@
 #include "FakeUi.h"
 
-#include "patch/PatchRun.h"
+#include "patch/ProgressReport.h"
 #include "platform/MessageBox.h"
 #include "ui/Progress.h"
+#include "ui/Prompt.h"
 
 namespace fakeui {
 
@@ -26,7 +27,7 @@ void Reset() {
 
 using namespace fakeui;
 
-int PatchRun::ShowPrompt(const char* message, int okDisabled, int cancelDisabled) {
+int ShowPromptDialog(const char* message, int okDisabled, int cancelDisabled) {
     prompts.push_back({message ? message : "", okDisabled, cancelDisabled});
     if (answers.empty() || prompts.size() > 50)
         return 2;
@@ -60,6 +61,8 @@ void PumpMessages() {
     progress.push_back("pump");
 }
 
+// In place of the run's own report (patch/ProgressReport.cpp), which only
+// turns the bytes into the percentage: the tests see the bytes themselves.
 void OnCopyProgress(const char* path, int32_t bytes) {
     reports.emplace_back(path, bytes);
 }

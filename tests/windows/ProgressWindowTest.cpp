@@ -3,6 +3,7 @@
 #include "WindowTest.h"
 
 #include "patch/PatchRun.h"
+#include "patch/ProgressReport.h"
 #include "res/resource.h"
 #include "ui/Progress.h"
 #include "ui/ProgressDlg.h"

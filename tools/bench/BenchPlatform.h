@@ -15,6 +15,7 @@ int PrepareBuild(int argc, char** argv);
 // the build has no progress window.
 ProgressCallback ProgressReport();
 
-// The progress window around the copy pass, opened and closed as the run does.
+// The progress window around the copy pass without a progress report, opened
+// and closed as CopyToTemp does.
 void OpenCopyWindow();
 void CloseCopyWindow();

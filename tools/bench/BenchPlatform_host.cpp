@@ -2,7 +2,10 @@
 // progress window.
 #include "tools/bench/BenchPlatform.h"
 #include "platform/HostFs.h"
+#include "platform/MessageBox.h"
 #include "platform/Win32Api.h"
+#include "ui/Progress.h"
+#include "ui/Prompt.h"
 
 #include <cstdio>
 #include <cstring>
@@ -46,3 +49,16 @@ ProgressCallback ProgressReport() {
 void OpenCopyWindow() {}
 
 void CloseCopyWindow() {}
+
+// The run's windows, which the host has not: CopyToTemp's calls to them do
+// nothing here, and the copy runs with no progress report.
+void OpenProgress(const char*) {}
+void UpdateProgress(int32_t, const char*) {}
+void CloseProgress() {}
+void PumpMessages() {}
+int ShowPromptDialog(const char*, int, int) {
+    return -1;
+}
+int AfxMessageBox(const char*, unsigned, unsigned) {
+    return 0;
+}

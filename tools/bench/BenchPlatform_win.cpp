@@ -1,6 +1,7 @@
 // The Windows build of the pass benchmark: the real progress window, callback
 // and message pump.
 #include "tools/bench/BenchPlatform.h"
+#include "patch/ProgressReport.h"
 #include "ui/Progress.h"
 
 #include <windows.h>
@@ -35,6 +36,7 @@ ProgressCallback ProgressReport() {
 }
 
 void OpenCopyWindow() {
+    // As CopyToTemp opens it, with its opening reports.
     OpenProgress("Copying Files. Please Wait...");
     UpdateProgress(1, "");
     UpdateProgress(0, "");

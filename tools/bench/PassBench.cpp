@@ -1,6 +1,9 @@
 // Times one pass of the patch run's own code, for tools/bench/run-benchmarks:
-// the measure pass, the copy pass (inside the progress window, in the build
-// that has one) or the removal pass, with the program's progress report or none.
+// the measure pass, the copy pass (PatchRun::CopyToTemp, which makes and holds
+// the folder and copies in the progress window, in the build that has one) or
+// the removal pass (PatchRun::RemoveTree of the held folder), with the
+// program's progress report or none. Without it, the copy is CopyToTemp's
+// walk alone, in the window, over a folder made and held as CopyToTemp makes it.
 //
 //   bench_passes [build options] idle
 //   bench_passes [build options] measure DISC
@@ -9,7 +12,8 @@
 //
 // DISC and TARGET are Windows paths, as the run has them (D:\ and
 // C:\QuillmendTemp\). The copy and the removal measure the disc first, untimed,
-// because the progress report divides by its total. The host build's options
+// because the progress report divides by its total; the removal holds TARGET,
+// untimed, as the run has held it since its copy. The host build's options
 // map drives: --cdrom D=FOLDER --fixed C=FOLDER.
 //
 // Prints one line, "PASS wall=S cpu=S bytes=N result=R", and exits with 0 when
@@ -17,8 +21,8 @@
 // its figures are the fixed cost of a process around a pass.
 #include "tools/bench/BenchPlatform.h"
 #include "patch/PatchRun.h"
+#include "platform/HeldEntry.h"
 #include "platform/PrivateSecurity.h"
-#include "platform/Win32Api.h"
 
 #include <chrono>
 #include <cstdio>
@@ -52,13 +56,31 @@ int Measure(const char* disc) {
     return PatchRun::WalkTree(disc, "", 1, nullptr);
 }
 
-// The temporary folder as the run makes it, private to the user.
-int MakeTarget(const char* target) {
+// The temporary folder as CopyToTemp makes it: private to the user, made and
+// held in one step.
+int MakeTarget(HeldEntry& folder, const char* target) {
     PrivateSecurity privateSecurity;
     if (!privateSecurity.Descriptor())
         return 0;
     SECURITY_ATTRIBUTES security = {sizeof security, privateSecurity.Descriptor(), TRUE};
-    return CreateDirectoryA(target, &security);
+    return folder.CreateFolder(target, &security);
+}
+
+// The copy pass as the run makes it: CopyToTemp with the progress report, or,
+// without one, its walk in the window over the folder it would have made.
+int Copy(const char* disc, const char* target, ProgressCallback callback) {
+    if (callback) {
+        PatchRun run;
+        return run.CopyToTemp(disc, target);
+    }
+    HeldEntry folder;
+    if (!MakeTarget(folder, target))
+        return 0;
+    OpenCopyWindow();
+    ByteCounters::copied = 0;
+    int copied = PatchRun::WalkTree(disc, target, 0, nullptr);
+    CloseCopyWindow();
+    return ByteCounters::copied == ByteCounters::total ? copied : 0;
 }
 
 } // namespace
@@ -89,23 +111,20 @@ int main(int argc, char** argv) {
         ok = Timed(timing, [&] { return Measure(args[0]); });
         bytes = ByteCounters::total;
     } else if (std::strcmp(pass, "copy") == 0 && left == 2) {
-        if (!Measure(args[0]) || !MakeTarget(args[1])) {
-            std::fprintf(stderr, "bench_passes: can't measure %s or make %s\n", args[0], args[1]);
-            return 1;
-        }
-        OpenCopyWindow();
-        ByteCounters::copied = 0;
-        ok = Timed(timing, [&] { return PatchRun::WalkTree(args[0], args[1], 0, callback); });
-        CloseCopyWindow();
-        // As in the run, a copy is whole only when it copied the measured total.
-        ok = ok && ByteCounters::copied == ByteCounters::total;
-        bytes = ByteCounters::copied;
-    } else if (std::strcmp(pass, "remove") == 0 && left == 2) {
         if (!Measure(args[0])) {
             std::fprintf(stderr, "bench_passes: can't measure %s\n", args[0]);
             return 1;
         }
-        ok = Timed(timing, [&] { return PatchRun::RemoveTree(args[1], callback); });
+        // As in the run, a copy is whole only when it copied the measured total.
+        ok = Timed(timing, [&] { return Copy(args[0], args[1], callback); });
+        bytes = ByteCounters::copied;
+    } else if (std::strcmp(pass, "remove") == 0 && left == 2) {
+        HeldEntry folder;
+        if (!Measure(args[0]) || !folder.OpenPath(args[1])) {
+            std::fprintf(stderr, "bench_passes: can't measure %s or hold %s\n", args[0], args[1]);
+            return 1;
+        }
+        ok = Timed(timing, [&] { return PatchRun::RemoveTree(folder, args[1], callback); });
         bytes = ByteCounters::total;
     } else {
         return Usage();

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Runs every benchmark and writes the report; tools/bench/run-benchmarks
-builds the programs, makes the disc, the Wine prefix and the display first.
+"""Runs every benchmark and has report.py write the report;
+tools/bench/run-benchmarks builds the programs, makes the disc, the Wine prefix
+and the display first.
 
 Each figure is one command, run N times, round by round, so that a change of
 load on the machine falls on every figure alike. Before each command the disc
@@ -19,16 +20,14 @@ import argparse
 import ctypes
 import datetime
 import os
-import platform
 import re
 import shutil
 import signal
-import statistics
 import subprocess
 import sys
 import time
 
-import drive_report
+import report
 
 PR_SET_CHILD_SUBREAPER = 36
 TICKS = os.sysconf("SC_CLK_TCK")
@@ -362,13 +361,13 @@ class Bench:
             ("measure", "Measure pass: `WalkTree(D:\\, \"\", 1, nullptr)`",
              f"{w} measure D:\\", lambda: self.run_pass(self.bench_win("measure", "D:\\"),
                                                          self.drive_c, True)),
-            ("copy", "Copy pass, `OnCopyProgress`, in the progress window",
+            ("copy", "Copy pass: `CopyToTemp`, `OnCopyProgress`, in the progress window",
              f"{w} copy D:\\ C:\\QuillmendTemp\\", self.wine_pass_copy(True)),
-            ("remove", "Removal pass, `OnCopyProgress`",
+            ("remove", "Removal pass: `RemoveTree` of the held folder, `OnCopyProgress`",
              f"{w} remove D:\\ C:\\QuillmendTemp\\", self.wine_pass_remove(True)),
-            ("copy_null", "Copy pass, null callback, in the progress window",
+            ("copy_null", "Copy pass, null callback: the walk, in the progress window",
              f"{w} copy D:\\ C:\\QuillmendTemp\\ --no-callback", self.wine_pass_copy(False)),
-            ("remove_null", "Removal pass, null callback",
+            ("remove_null", "Removal pass: `RemoveTree` of the held folder, null callback",
              f"{w} remove D:\\ C:\\QuillmendTemp\\ --no-callback", self.wine_pass_remove(False)),
             ("program", "Whole program, from the click on OK to exit",
              "wine VardenholtPatcher.exe; scripted_user.exe wait welcome 60; "
@@ -443,334 +442,6 @@ class Bench:
         return figures, samples
 
 
-# --- the report ---
-
-def median(samples, field):
-    values = [s[field] for s in samples if s.get(field) is not None]
-    return statistics.median(values) if values else None
-
-
-def seconds(value, digits=2):
-    return "—" if value is None else f"{value:.{digits}f}"
-
-
-def machine(work, args):
-    def read(path):
-        try:
-            with open(path) as f:
-                return f.read()
-        except OSError:
-            return ""
-
-    cpu = re.search(r"^model name\s*:\s*(.*)$", read("/proc/cpuinfo"), re.M)
-    mhz = re.search(r"^cpu MHz\s*:\s*([0-9.]+)$", read("/proc/cpuinfo"), re.M)
-    mem = re.search(r"^MemTotal:\s*(\d+) kB", read("/proc/meminfo"), re.M)
-    mount = subprocess.run(["findmnt", "-n", "-o", "SOURCE,FSTYPE", "-T", work],
-                           capture_output=True, text=True).stdout.split()
-    disk = " ".join(mount) if mount else "unknown"
-    if mount:
-        device = os.path.basename(mount[0])
-        rotational = read(f"/sys/block/{device}/queue/rotational").strip()
-        if rotational:
-            disk += f", rotational flag {rotational}"
-    wine = subprocess.run([args.wine, "--version"], capture_output=True, text=True).stdout.strip()
-    return {
-        "CPU": (cpu.group(1) if cpu else "unknown") +
-               (f", {float(mhz.group(1)):.0f} MHz" if mhz else ""),
-        "Cores (nproc)": str(os.cpu_count()),
-        "Memory": f"{int(mem.group(1)) / 1048576:.1f} GiB" if mem else "unknown",
-        "Kernel": f"{platform.system()} {platform.release()}",
-        "Disk of the work folder": disk,
-        "Wine": wine,
-        "Program": (f"build/{args.windows}/VardenholtPatcher.exe, " +
-                    ("the x86 program players get, under WoW64 in a 64-bit prefix"
-                     if args.windows == "windows" else
-                     "the x86-64 build (this machine runs no 32-bit programs)")),
-    }
-
-
-def disc_summary(disc):
-    files = folders = size = small = 0
-    largest = 0
-    for folder, dirs, names in os.walk(disc):
-        folders += len(dirs)
-        for name in names:
-            length = os.lstat(os.path.join(folder, name)).st_size
-            files += 1
-            size += length
-            largest = max(largest, length)
-            small += length <= 65536
-    return (f"{files} files ({small} of at most 64 KiB, the largest {largest / 1048576:.0f} MiB) "
-            f"in {folders} folders, {size / 1048576:.0f} MiB in all")
-
-
-def chunks(disc):
-    """The copy's 2,048-byte chunks, one progress report each."""
-    count = 0
-    for folder, dirs, names in os.walk(disc):
-        dirs[:] = [d for d in dirs if not d.startswith(".")]
-        for name in names:
-            if not name.startswith("."):
-                count += -(-os.lstat(os.path.join(folder, name)).st_size // 2048)
-    return count
-
-
-def ratio(a, b):
-    return "—" if a is None or not b else f"{a / b:.2f}"
-
-
-def write_report(args, bench, figures, samples, load_before, started):
-    rows = {key: (label, command) for key, label, command, _ in figures}
-    m = {key: {f: median(samples[key], f) for f in ("wall", "pass_wall", "cpu", "pass_cpu",
-                                                     "server", "rss")} for key in samples}
-
-    def wall(key):  # the pass's own time where the figure has one
-        return m[key]["pass_wall"] if m[key]["pass_wall"] is not None else m[key]["wall"]
-
-    def cpu(key):  # every process of the command and the wineserver
-        return m[key]["cpu"] + (m[key]["server"] or 0)
-
-    def share(with_key, without_key, pick):
-        a, b = pick(with_key), pick(without_key)
-        return "—" if not a else f"{(a - b) / a * 100:.0f} %"
-
-    out = []
-    out.append("# Performance\n")
-    out.append("Generated by `tools/bench/run-benchmarks` (edit the script, not this file). "
-               f"Run of {started:%Y-%m-%d %H:%M} UTC: a demo disc of {args.size} MB, "
-               f"{args.runs} runs of each figure, medians shown.\n")
-    out.append("Reproduce everything with one command (it builds what it needs in "
-               "`$PATCHER_BUILD_DIR`, default `build/`):\n")
-    out.append("```\ntools/bench/run-benchmarks\n```\n")
-    out.append(f"Options used for this run: `--size {args.size} --runs {args.runs}`.\n")
-    out.append("The whole run against the time the disc itself takes to read, at a drive's "
-               f"speed, for each release: [At a drive's speed]({drive_report.ANCHOR}), from "
-               "`tools/bench/run-benchmarks --drive-speed`.\n")
-
-    reports = chunks(bench.disc)
-    per_report = (wall("copy") - wall("copy_null")) / reports * 1e6 if reports else 0
-    out.append("## In short\n")
-    out.append(
-        f"- A whole run of the program under Wine, from OK to exit, takes {wall('program'):.1f} s "
-        f"for the {args.size} MB disc: {ratio(wall('program'), wall('xcopy') + wall('rmdir'))} "
-        f"times Wine's `xcopy` and `rmdir` of the same tree, "
-        f"{ratio(wall('program'), wall('cp') + wall('rm'))} times native `cp -r` and `rm -rf`. "
-        f"It uses {cpu('program'):.1f} s of CPU (the wineserver's included) and at most "
-        f"{m['program']['rss']:.0f} MiB.\n"
-        f"- The copy pass takes {wall('copy'):.1f} s ({ratio(wall('copy'), wall('xcopy'))} times "
-        f"`xcopy`, {ratio(wall('copy'), wall('cp'))} times `cp -r`). "
-        f"{share('copy', 'copy_null', wall)} of it is the progress report and the message pump "
-        f"after each of its {reports} chunks, about {per_report:.0f} µs a chunk: with a null "
-        f"callback the same copy takes {wall('copy_null'):.1f} s.\n"
-        f"- The removal pass takes {wall('remove'):.1f} s "
-        f"({ratio(wall('remove'), wall('rmdir'))} times `rmdir /s /q`, "
-        f"{ratio(wall('remove'), wall('rm'))} times `rm -rf`); the measure pass "
-        f"{wall('measure') * 1000:.0f} ms.\n"
-        f"- On the host, the same copy code takes {ratio(wall('host_copy'), wall('cp'))} times "
-        f"`cp -r` in the sanitized build and {ratio(wall('plain_copy'), wall('cp'))} times "
-        f"optimised; the removal {ratio(wall('host_remove'), wall('rm'))} and "
-        f"{ratio(wall('plain_remove'), wall('rm'))} times `rm -rf`.\n")
-
-    out.append("## Machine\n")
-    out.append("| | |\n|---|---|")
-    for k, v in machine(bench.work, args).items():
-        out.append(f"| {k} | {v} |")
-    load_after = os.getloadavg()
-    out.append(f"| Load average (1, 5, 15 min) before | {', '.join(f'{x:.2f}' for x in load_before)} |")
-    out.append(f"| Load average (1, 5, 15 min) after | {', '.join(f'{x:.2f}' for x in load_after)} |")
-    out.append(f"| Load average (1 min) as each round began | "
-               f"{', '.join(f'{x:.2f}' for x in bench.round_loads)} |")
-    out.append("")
-    out.append("The load averages count the benchmark's own processes (about one core while a "
-               "copy runs); the rest is other work on the machine.\n")
-    out.append(f"The disc (`tools/demo-disc/make-demo-disc DISC {args.size}`, with a `setup.exe` "
-               f"that exits at once): {disc_summary(bench.disc)}.\n")
-
-    out.append("## Results\n")
-    out.append("Medians. **Wall** is the whole command, process start-up included; for the pass "
-               "program **Pass** is the pass alone, timed inside the process. **CPU** is user + "
-               "system time of every process the command made (for the pass program this includes "
-               "its start-up and, for a copy or a removal, the untimed measure pass before it; "
-               "**Pass CPU** is the pass alone, from `GetProcessTimes` under Wine and `getrusage` on the "
-               "host, without the wineserver). "
-               "**wineserver** is the CPU time of the wineserver during the command. **RSS** is the "
-               "peak resident set of the largest process.\n")
-    out.append("| Figure | Wall (s) | Pass (s) | CPU (s) | Pass CPU (s) | wineserver CPU (s) "
-               "| RSS (MiB) |")
-    out.append("|---|---:|---:|---:|---:|---:|---:|")
-    groups = [("Under Wine", ["idle", "measure", "copy", "remove", "copy_null", "remove_null",
-                              "program", "xcopy", "rmdir"]),
-              ("Native", ["cp", "rm"]),
-              ("Host build over `hostfs::MapDrive`", ["host_copy", "host_remove", "plain_copy",
-                                                      "plain_remove"])]
-    for title, keys in groups:
-        out.append(f"| **{title}** | | | | | | |")
-        for key in keys:
-            r = m[key]
-            digits = 3 if key in ("idle", "measure") else 2
-            out.append(f"| {rows[key][0]} | {seconds(r['wall'], digits)} | "
-                       f"{seconds(r['pass_wall'], digits)} | {seconds(r['cpu'], digits)} | "
-                       f"{seconds(r['pass_cpu'], digits)} | {seconds(r['server'], digits)} | "
-                       f"{r['rss']:.0f} |")
-    out.append("")
-
-    out.append("## Ratios\n")
-    out.append("Wall: the pass's own time against the whole tool (whose start-up, about the "
-               "idle figure under Wine, is in it). CPU: every process and the wineserver.\n")
-    out.append("| Comparison | Wall ratio | CPU ratio |")
-    out.append("|---|---:|---:|")
-    pairs = [
-        ("Copy pass / Wine xcopy", "copy", "xcopy"),
-        ("Copy pass / native cp -r", "copy", "cp"),
-        ("Removal pass / Wine rmdir /s /q", "remove", "rmdir"),
-        ("Removal pass / native rm -rf", "remove", "rm"),
-        ("Copy pass, null callback / Wine xcopy", "copy_null", "xcopy"),
-        ("Copy pass, null callback / native cp -r", "copy_null", "cp"),
-        ("Host build copy / cp -r", "host_copy", "cp"),
-        ("Host build removal / rm -rf", "host_remove", "rm"),
-        ("Host -O2 copy / cp -r", "plain_copy", "cp"),
-        ("Host -O2 removal / rm -rf", "plain_remove", "rm"),
-    ]
-    for label, a, b in pairs:
-        out.append(f"| {label} | {ratio(wall(a), wall(b))} | {ratio(cpu(a), cpu(b))} |")
-    out.append(f"| Whole program / (Wine xcopy + rmdir) | "
-               f"{ratio(wall('program'), wall('xcopy') + wall('rmdir'))} | "
-               f"{ratio(cpu('program'), cpu('xcopy') + cpu('rmdir'))} |")
-    out.append(f"| Whole program / (native cp -r + rm -rf) | "
-               f"{ratio(wall('program'), wall('cp') + wall('rm'))} | "
-               f"{ratio(cpu('program'), cpu('cp') + cpu('rm'))} |")
-    out.append("")
-
-    out.append("## The progress report's share\n")
-    out.append("The same pass with `OnCopyProgress` (which updates the window at most once per "
-               "percent and then drains the queue with `PumpMessages`) and with a null callback; "
-               "the difference is the cost of the report and the pump.\n")
-    out.append("| Pass | Wall share | CPU share (process and wineserver) |")
-    out.append("|---|---:|---:|")
-    out.append(f"| Copy | {share('copy', 'copy_null', wall)} | {share('copy', 'copy_null', cpu)} |")
-    out.append(f"| Removal | {share('remove', 'remove_null', wall)} | "
-               f"{share('remove', 'remove_null', cpu)} |")
-    out.append("")
-
-    out.append("## Commands\n")
-    out.append("Each figure's command, as the script runs it: Wine commands in the prefix that "
-               "`scripts/wine-prefix` makes (C: its own drive_c, D: a CD-ROM drive on the disc "
-               "folder), from C:\\, with `WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=`; paths "
-               "relative to the Windows or host build. DISC is the disc folder, HOST_C the host "
-               "folder that stands for C: (same file system as the prefix). Before each command "
-               "the disc is read once and `sync` runs; a removal works on the copy that the figure "
-               "before it made.\n")
-    out.append("| Figure | Command |")
-    out.append("|---|---|")
-    for key, label, command, _ in figures:
-        out.append(f"| {label} | `{command}` |")
-    out.append("")
-
-    out.append("## How it was measured\n")
-    out.append(
-        "- Every figure runs once per round, rounds one after another, so load changes spread "
-        "over all figures alike.\n"
-        "- One persistent wineserver serves the prefix for the whole run, started before the "
-        "first round together with the prefix's services and desktop, which a small program "
-        "(`tools/bench/HoldDesktop.cpp`) keeps open as a user's session would; so no figure pays "
-        "for starting them. The wineserver's CPU time is read from `/proc` before and after each "
-        "command; the services and the desktop process are not counted.\n"
-        "- Xvfb has no window manager, and Wine's X11 driver waits up to 2 s for one to confirm "
-        "each managed window that is hidden or closed (the welcome dialog, the progress window): "
-        "the prefix sets `Managed=N` under `HKCU\\Software\\Wine\\X11 Driver`, so that the "
-        "figures hold the program's time and not that wait.\n"
-        "- The script is the child subreaper of everything it starts: Wine runs `xcopy.exe` "
-        "beside `start.exe`, and the program's `setup.exe` detached from it; those come back to "
-        "the script and are reaped with `wait4`, so their CPU time and RSS are counted.\n"
-        "- The whole program: `VardenholtPatcher.exe` is started, the scripted user waits for "
-        "the welcome dialog and posts a click on OK; the wall time runs from the moment the "
-        "scripted user has posted the click to the program's exit. Its CPU time is the whole "
-        "process (start-up and the welcome dialog included) and the `setup.exe` it ran, which "
-        "only notes that it ran and exits with 0.\n"
-        "- The copy pass runs as the program runs it: the temporary folder made private, the "
-        "progress window opened with its opening reports, `ByteCounters::copied` reset, the "
-        "walk, the window closed; it counts only when the bytes copied equal the measured total. "
-        "Every copy is checked file by file count and bytes against the disc.\n"
-        "- The host build is the tree's `build/host` (Debug, AddressSanitizer and "
-        "UndefinedBehaviorSanitizer); the -O2 rows build the same `patch/` and `platform/` "
-        "sources without the sanitizers, to tell the code's cost from the checks'. The host has "
-        "no progress window: its passes run with a null callback.\n")
-    if bench.notes:
-        out.append("Notes from this run:\n")
-        for note in bench.notes:
-            out.append(f"- {note}")
-        out.append("")
-
-    out.append("## Every run\n")
-    out.append("Wall time of each run in seconds (the pass's own time where there is one).\n")
-    out.append("| Figure | Runs |")
-    out.append("|---|---|")
-    for key, label, _, _ in figures:
-        values = [s.get("pass_wall", s["wall"]) for s in samples[key]]
-        out.append(f"| {label} | {', '.join(f'{v:.3f}' for v in values)} |")
-    out.append("")
-    out.append(drive_report.kept(args.out))
-
-    with open(args.out, "w") as f:
-        f.write("\n".join(out))
-    log(f"wrote {args.out}")
-
-
-def write_drive_report(args, bench, figures, samples, load_before, started):
-    """This release's part of the section on the disc at a drive's speed."""
-    key, system = drive_report.release()
-    wine = machine(bench.work, args)["Wine"]
-    rate = args.speed * 75 * 2048  # as tools/bench/DriveRate.h counts it
-    _, size = bench.tree(bench.disc, False)
-    wall = {k: median(samples[k], "wall") for k in samples}
-    cpu = {k: median(samples[k], "cpu") for k in samples}
-    server = {k: median(samples[k], "server") for k in samples}
-    read = wall["disc_read"]
-    options = (f"--drive-speed --size {args.size} --speed {args.speed} "
-               f"--read-ahead {args.read_ahead} --runs {args.runs}")
-
-    out = [f"### {system}, {wine}\n"]
-    ahead = ""
-    if "program_ahead" in wall:
-        ahead = (f", or {ratio(wall['program_ahead'], read)} times "
-                 f"({wall['program_ahead']:.1f} s) when the drive reads "
-                 f"{args.read_ahead:,} KiB ahead")
-    out.append(
-        f"- The whole run takes **{ratio(wall['program'], read)} times** the disc's own read "
-        f"time at {args.speed}x ({wall['program']:.1f} s against {read:.1f} s) when the drive "
-        f"reads nothing ahead{ahead}; Wine's `xcopy` of the same disc "
-        f"{ratio(wall['xcopy'], read)} times ({wall['xcopy']:.1f} s).\n")
-    out.append(f"Run of {started:%Y-%m-%d %H:%M} UTC, medians of {args.runs}: "
-               f"`tools/bench/run-benchmarks {options}`. {disc_summary(bench.disc)}; "
-               f"{machine(bench.work, args)['Program']}.\n")
-    out.append("| Figure | Wall (s) | Against the disc's read | CPU (s) | wineserver CPU (s) |")
-    out.append("|---|---:|---:|---:|---:|")
-    out.append(f"| The disc's {size:,} bytes at {args.speed}x, {rate:,} bytes/s: the least any "
-               f"reader takes | {size / rate:.2f} | {ratio(size / rate, read)} | — | — |")
-    for k, label, _, _ in figures:
-        out.append(f"| {label} | {wall[k]:.2f} | {ratio(wall[k], read)} | {cpu[k]:.2f} | "
-                   f"{seconds(server[k])} |")
-    out.append("")
-    load_after = os.getloadavg()
-    out.append(
-        f"Load average (1, 5, 15 min) before: {', '.join(f'{x:.2f}' for x in load_before)}; "
-        f"after: {', '.join(f'{x:.2f}' for x in load_after)}; (1 min) as each round began: "
-        f"{', '.join(f'{x:.2f}' for x in bench.round_loads)}. The benchmark's own processes "
-        "count in it. Every run, wall time in seconds:\n")
-    out.append("| Figure | Runs |")
-    out.append("|---|---|")
-    for k, label, _, _ in figures:
-        values = ", ".join(f"{sample['wall']:.2f}" for sample in samples[k])
-        out.append(f"| {label} | {values} |")
-    out.append("")
-    if bench.notes:
-        out.append("Notes from this run:\n")
-        out.extend(f"- {note}" for note in bench.notes)
-        out.append("")
-    drive_report.update(args.out, key, "\n".join(out))
-    log(f"wrote the {system} part of {args.out}")
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", required=True, help="the build folder ($PATCHER_BUILD_DIR)")
@@ -808,8 +479,8 @@ def main():
         figures, samples = bench.measure()
     except Failure as failure:
         sys.exit(f"bench: {failure}")
-    report = write_drive_report if args.drive else write_report
-    report(args, bench, figures, samples, load_before, started)
+    write = report.write_drive_report if args.drive else report.write_report
+    log(write(args, bench, figures, samples, load_before, started))
 
 
 if __name__ == "__main__":

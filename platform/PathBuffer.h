@@ -32,6 +32,15 @@ inline int PathAppendSeparator(char* buffer, size_t size) {
     return PathAppend(buffer, size, "\\");
 }
 
+// Drops the backslashes that end a path, except a drive root's own ("C:\\"):
+// the path then names the entry itself, where a trailing backslash would have
+// Wine read what a link there leads to.
+inline void PathTrimSeparator(char* path) {
+    size_t length = std::strlen(path);
+    while (length > 3 && path[length - 1] == '\\')
+        path[--length] = '\0';
+}
+
 // Folder, separator, name: the usual way an entry's path is formed.
 inline int PathJoin(char* buffer, size_t size, const char* folder, const char* name) {
     return PathCopy(buffer, size, folder) && PathAppendSeparator(buffer, size) &&
@@ -46,6 +55,13 @@ template <size_t N> int PathAppend(char (&buffer)[N], const char* text) {
 }
 template <size_t N> int PathAppendSeparator(char (&buffer)[N]) {
     return PathAppendSeparator(buffer, N);
+}
+// A copy of the path without its trailing backslashes, as PathTrimSeparator.
+template <size_t N> int PathCopyTrimmed(char (&buffer)[N], const char* path) {
+    if (!PathCopy(buffer, N, path))
+        return 0;
+    PathTrimSeparator(buffer);
+    return 1;
 }
 template <size_t N> int PathJoin(char (&buffer)[N], const char* folder, const char* name) {
     return PathJoin(buffer, N, folder, name);

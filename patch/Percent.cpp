@@ -1,4 +1,4 @@
-#include "ui/Percent.h"
+#include "patch/Percent.h"
 #include "platform/DoubleDivision.h"
 
 int32_t ProgressPercent(int32_t bytes, int32_t total) {
