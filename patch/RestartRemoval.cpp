@@ -1,25 +1,24 @@
 // The copy's removal when the session ends during the run (setup asked for a
-// restart, or the user logs off or shuts down): the program is ended before it
-// gets to its own removal, so every entry of the copy is named to Windows for
-// deletion at its next start, deepest first, before the end-of-session message
-// is answered. Setup may still run from the copy; its files can only go once
-// the system has restarted anyway.
+// restart, or the user logs off or shuts down, or the Restart Manager closes
+// the program): the program may be ended before it gets to its own removal, so
+// every entry of the copy is named to Windows for deletion at its next start,
+// deepest first, before the end-of-session message is answered. Setup may
+// still run from the copy; its files can only go once the system has
+// restarted anyway. Where the run goes on after all, its removal takes the
+// names back once the copy is gone.
 #include "patch/PatchRun.h"
 #include "patch/PathBuffer.h"
 #include "platform/HeldEntry.h"
+#include "platform/RestartDeletes.h"
 #include "platform/Win32Api.h"
 
 #include <cstring>
 
 namespace {
 
-int DeleteAtRestart(const char* path) {
-    return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
-}
-
 // Names everything below a held folder, each folder after all it holds; 1
 // when every entry was named.
-int ScheduleEntries(HeldEntry& folder, const char* path) {
+int ScheduleEntries(HeldEntry& folder, const char* path, RestartDeletes& deletes) {
     int all = 1;
     ListedEntry entry;
     char entryPath[kWalkPathSize];
@@ -43,12 +42,12 @@ int ScheduleEntries(HeldEntry& folder, const char* path) {
             continue;
         }
         if (own & FILE_ATTRIBUTE_DIRECTORY)
-            all &= ScheduleEntries(held, entryPath);
-        // Windows deletes no read-only file at its start.
-        else if ((own & FILE_ATTRIBUTE_READONLY) && !held.ClearReadOnly(own))
+            all &= ScheduleEntries(held, entryPath, deletes);
+        // Windows deletes no read-only file or folder at its start.
+        if ((own & FILE_ATTRIBUTE_READONLY) && !held.ClearReadOnly(own))
             all = 0;
         held.Close();
-        all &= DeleteAtRestart(entryPath);
+        all &= deletes.Add(entryPath);
     }
     return all;
 }
@@ -69,9 +68,13 @@ int PatchRun::ScheduleRemovalAtRestart() {
     HeldEntry folder;
     if (!folder.ReopenToLook(m_tempFolder, folderPath))
         return 0;
-    int all = ScheduleEntries(folder, folderPath);
+    // Named in one write: one call per entry would rewrite the whole list
+    // each time, and the end of the session leaves a few seconds.
+    RestartDeletes deletes(kTempFolderName);
+    int all = ScheduleEntries(folder, folderPath, deletes);
     folder.Close();
-    return DeleteAtRestart(folderPath) && all;
+    all &= deletes.Add(folderPath);
+    return deletes.Schedule() && all;
 }
 
 void PatchRun::OnSessionEnd(int ending) {
