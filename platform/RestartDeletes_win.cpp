@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <climits>
+
 static_assert(sizeof(wchar_t) == sizeof(Utf16), "the registry's names are UTF-16");
 
 namespace {
@@ -63,7 +65,7 @@ int WritePending(HKEY key, const Growing<Utf16>& list) {
 // converted as the system converts its narrow names, then an empty name.
 int AppendDelete(Growing<Utf16>* list, const char* path) {
     size_t length = std::strlen(path) + 1;
-    if (length > MAXINT || !list->Append(kNtPrefix, 4) || !list->Reserve(length + 1))
+    if (length > static_cast<size_t>(INT_MAX) || !list->Append(kNtPrefix, 4) || !list->Reserve(length + 1))
         return 0;
     int converted = MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(length),
                                         reinterpret_cast<wchar_t*>(list->Items() + list->Length()),
