@@ -77,7 +77,8 @@ int WithoutTempFolderDeletes(const Utf16* value, size_t length, const char* fold
 // start of Windows, in the order given: each entry before the folder it lies in.
 class RestartDeletes {
   public:
-    explicit RestartDeletes(const char* folderName) : m_folderName(folderName), m_count(0), m_complete(1) {}
+    explicit RestartDeletes(const char* folderName)
+        : m_folderName(folderName), m_count(0), m_complete(1) {}
 
     // A full path in the system code page; 0 when it could not be kept.
     int Add(const char* path);

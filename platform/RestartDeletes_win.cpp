@@ -65,7 +65,8 @@ int WritePending(HKEY key, const Growing<Utf16>& list) {
 // converted as the system converts its narrow names, then an empty name.
 int AppendDelete(Growing<Utf16>* list, const char* path) {
     size_t length = std::strlen(path) + 1;
-    if (length > static_cast<size_t>(INT_MAX) || !list->Append(kNtPrefix, 4) || !list->Reserve(length + 1))
+    if (length > static_cast<size_t>(INT_MAX) || !list->Append(kNtPrefix, 4) ||
+        !list->Reserve(length + 1))
         return 0;
     int converted = MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(length),
                                         reinterpret_cast<wchar_t*>(list->Items() + list->Length()),
@@ -86,9 +87,8 @@ int RestartDeletes::Schedule() {
     if (HKEY key = OpenSessionManager()) {
         Growing<Utf16> value, list;
         size_t removed;
-        if (ReadPending(key, &value) &&
-            WithoutTempFolderDeletes(value.Items(), value.Length(), m_folderName, &list,
-                                     &removed)) {
+        if (ReadPending(key, &value) && WithoutTempFolderDeletes(value.Items(), value.Length(),
+                                                                 m_folderName, &list, &removed)) {
             // The list's end goes after the new pairs.
             list.Truncate(list.Length() - 1);
             int built = 1;
@@ -117,10 +117,9 @@ int WithdrawRestartDeletes(const char* folderName) {
     Growing<Utf16> value, kept;
     size_t removed = 0;
     int done = ReadPending(key, &value) &&
-               (value.Length() == 0 ||
-                (WithoutTempFolderDeletes(value.Items(), value.Length(), folderName, &kept,
-                                          &removed) &&
-                 (removed == 0 || WritePending(key, kept))));
+               (value.Length() == 0 || (WithoutTempFolderDeletes(value.Items(), value.Length(),
+                                                                 folderName, &kept, &removed) &&
+                                        (removed == 0 || WritePending(key, kept))));
     RegCloseKey(key);
     return done;
 }
