@@ -321,10 +321,10 @@ std::wstring List(const std::vector<std::pair<std::wstring, std::wstring>>& pair
 }
 
 std::vector<BYTE> Stored(DWORD type, const std::wstring& data, size_t extraBytes = 0) {
-    std::vector<BYTE> raw(1, static_cast<BYTE>(type));
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(data.data());
-    raw.insert(raw.end(), bytes, bytes + data.size() * sizeof(wchar_t));
-    raw.insert(raw.end(), extraBytes, 0);
+    const size_t size = data.size() * sizeof(wchar_t);
+    std::vector<BYTE> raw(1 + size + extraBytes, 0);
+    raw[0] = static_cast<BYTE>(type);
+    std::memcpy(raw.data() + 1, data.data(), size);
     return raw;
 }
 
