@@ -456,6 +456,21 @@ TEST(WineSessionEnd, AValueThatIsNoListOfPairsIsLeftAsItWas) {
         ASSERT_EQ(pending.Raw(), malformed.stored);
         EXPECT_EQ(WithdrawRestartDeletes(kTempFolderName), 0);
         EXPECT_EQ(pending.Raw(), malformed.stored);
+
+        // A session end leaves it to Windows' own call, one name at a time,
+        // which does with it what it can (Wine names nothing after a value of
+        // another type).
+        const std::vector<BYTE> data(malformed.stored.begin() + 1, malformed.stored.end());
+        int named = 1;
+        for (const char* name : {"C:\\QuillmendTemp\\a.dat", "C:\\QuillmendTemp"})
+            named &= MoveFileExA(name, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+        const std::vector<BYTE> expected = pending.Raw();
+        pending.SetRaw(malformed.stored[0], data);
+        RestartDeletes deletes(kTempFolderName);
+        deletes.Add("C:\\QuillmendTemp\\a.dat");
+        deletes.Add("C:\\QuillmendTemp");
+        EXPECT_EQ(deletes.Schedule(), named);
+        EXPECT_EQ(pending.Raw(), expected);
     }
 }
 
