@@ -66,7 +66,9 @@ INT_PTR PatcherDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return SetMsgResult(TRUE);
     case WM_ENDSESSION:
         // Windows may end the program as soon as this returns, so the copy's
-        // removal is scheduled in full before that.
+        // removal is scheduled in full before that; every end does it, the
+        // Restart Manager's close (ENDSESSION_CLOSEAPP) too, and a run that
+        // goes on takes the names back with the copy.
         OnSessionEnd(wParam != 0);
         return SetMsgResult(0);
     case WM_COMMAND:

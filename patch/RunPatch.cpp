@@ -3,6 +3,7 @@
 #include "patch/PatchRun.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateSecurity.h"
+#include "platform/RestartDeletes.h"
 #include "platform/Win32Api.h"
 #include "patch/ProgressReport.h"
 #include "ui/Progress.h"
@@ -19,6 +20,11 @@ const char kNoSpaceMessage[] =
 } // namespace
 
 void PatchRun::RunPatch() {
+    // Deletes an earlier run named for a restart that never came (a log-off,
+    // say) would act by name on whatever takes the copy's place at the drive's
+    // root once it is gone, a link among them; they go before anything else.
+    WithdrawRestartDeletes(kTempFolderName);
+
     char discRoot[kPathSize];
     if (!FindSourceDisc(discRoot)) {
         for (;;) {
@@ -55,9 +61,11 @@ void PatchRun::RunPatch() {
         RunSetup(m_tempPath);
 
     // Only the folder this run made is removed, through the handle that has
-    // held it since.
-    if (m_tempFolder.IsOpen())
-        RemoveTree(m_tempFolder, m_tempPath, OnCopyProgress);
+    // held it since. A session end that named the copy for a restart need not
+    // have ended the program (the Restart Manager's close ends nothing): with
+    // the copy gone, those names go too.
+    if (m_tempFolder.IsOpen() && RemoveTree(m_tempFolder, m_tempPath, OnCopyProgress))
+        WithdrawRestartDeletes(kTempFolderName);
 }
 
 int PatchRun::CopyToTemp(const char* discRoot, const char* tempPath) {

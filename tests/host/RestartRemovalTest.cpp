@@ -4,6 +4,7 @@
 #include "TestDrives.h"
 
 #include "patch/PatchRun.h"
+#include "platform/HeldEntry.h"
 #include "platform/HostFs.h"
 
 #include <cstring>
@@ -34,6 +35,14 @@ class HeldRun : public PatchRun {
 
 HeldRun* HeldRun::s_ending;
 
+// The model keeps a folder's read-only attribute for its handles alone.
+bool FolderIsReadOnly(const std::string& path) {
+    HeldEntry folder;
+    uint32_t attributes = 0;
+    return folder.OpenPath(path.c_str()) && folder.Attributes(&attributes) &&
+           (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 TEST(RestartRemoval, ASessionEndDuringTheRemovalNamesWhatIsLeftAndTheRemovalGoesOn) {
     TestDrives drives;
     const std::string copy = "C:\\PatcherTests\\QuillmendTemp";
@@ -52,6 +61,27 @@ TEST(RestartRemoval, ASessionEndDuringTheRemovalNamesWhatIsLeftAndTheRemovalGoes
     const std::vector<std::string> named = {copy + "\\Data", copy + "\\Vardenholt.msi",
                                             copy + "\\setup.exe", copy};
     EXPECT_EQ(hostfs::ScheduledAtRestart(), named);
+}
+
+TEST(RestartRemoval, ReadOnlyFilesAndFoldersAreMadeWritableAndTheCopyIsNamedInOneList) {
+    TestDrives drives;
+    // Where runs make it: an end that comes again replaces what the first named.
+    const std::string copy = "C:\\QuillmendTemp";
+    HeldRun run;
+    ASSERT_TRUE(run.Hold(copy + "\\"));
+    MakeFolder(copy + "\\Data");
+    MakeFile(copy + "\\Data\\rules.ini", "rules", true);
+    // Setup may mark a folder read-only; Windows then deletes it at no start.
+    hostfs::SetFolderReadOnly(copy + "\\Data");
+    ASSERT_TRUE(FolderIsReadOnly(copy + "\\Data"));
+    run.OnSessionEnd(1);
+    EXPECT_FALSE(FolderIsReadOnly(copy + "\\Data"));
+    EXPECT_FALSE(IsReadOnly(copy + "\\Data\\rules.ini"));
+    const std::vector<std::string> named = {copy + "\\Data\\rules.ini", copy + "\\Data", copy};
+    EXPECT_EQ(hostfs::ScheduledAtRestart(), named);
+    run.OnSessionEnd(1);
+    EXPECT_EQ(hostfs::ScheduledAtRestart(), named);
+    RemoveAll(copy);
 }
 
 } // namespace

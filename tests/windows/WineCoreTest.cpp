@@ -8,6 +8,7 @@
 #include "patch/PatchRun.h"
 #include "patch/ReplacementPackage.h"
 #include "platform/PrivateSecurity.h"
+#include "platform/RestartDeletes.h"
 #include "res/resource.h"
 
 #include <windows.h>
@@ -284,6 +285,25 @@ class PendingOperations {
         return names;
     }
 
+    // The value as it is stored, its type first; empty when there is none.
+    std::vector<BYTE> Raw() const {
+        DWORD type = 0, size = 0;
+        if (RegQueryValueExW(m_key, kValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+            return {};
+        std::vector<BYTE> raw(size + 1);
+        raw[0] = static_cast<BYTE>(type);
+        RegQueryValueExW(m_key, kValue, nullptr, nullptr, raw.data() + 1, &size);
+        return raw;
+    }
+    void SetRaw(DWORD type, const std::vector<BYTE>& data) const {
+        RegSetValueExW(m_key, kValue, 0, type, data.data(), static_cast<DWORD>(data.size()));
+    }
+    // Names as UTF-16 with their NULs, a list's end at the end of the text.
+    void Set(const std::wstring& list) const {
+        const BYTE* bytes = reinterpret_cast<const BYTE*>(list.data());
+        SetRaw(REG_MULTI_SZ, std::vector<BYTE>(bytes, bytes + list.size() * sizeof(wchar_t)));
+    }
+
   private:
     static constexpr const char* kKey = "System\\CurrentControlSet\\Control\\Session Manager";
     static constexpr const wchar_t* kValue = L"PendingFileRenameOperations";
@@ -291,6 +311,22 @@ class PendingOperations {
     bool m_opened = false, m_had = false;
     std::vector<BYTE> m_saved;
 };
+
+// A list of pairs as the value holds it: each name and its end, the list's end last.
+std::wstring List(const std::vector<std::pair<std::wstring, std::wstring>>& pairs) {
+    std::wstring list;
+    for (const auto& pair : pairs)
+        list += pair.first + L'\0' + pair.second + L'\0';
+    return list + L'\0';
+}
+
+std::vector<BYTE> Stored(DWORD type, const std::wstring& data, size_t extraBytes = 0) {
+    const size_t size = data.size() * sizeof(wchar_t);
+    std::vector<BYTE> raw(1 + size + extraBytes, 0);
+    raw[0] = static_cast<BYTE>(type);
+    std::memcpy(raw.data() + 1, data.data(), size);
+    return raw;
+}
 
 TEST(WineSessionEnd, TheCopyIsNamedForTheRestartDeepestFirstAndNothingElse) {
     if (!getenv("DISPLAY"))
@@ -308,6 +344,11 @@ TEST(WineSessionEnd, TheCopyIsNamedForTheRestartDeepestFirstAndNothingElse) {
     MakeFile(copy + "\\readme.txt", "read me", true);
     MakeFile(copy + "\\Data\\rules.ini", "rules");
     MakeFile(copy + "\\Data\\Maps\\world.map", "world", true);
+    // Another program's rename, queued before: it stays, first.
+    const std::wstring other =
+        List({{L"\\??\\C:\\PatcherTests\\other.new", L"!\\??\\C:\\PatcherTests\\other.dll"}});
+    pending.Set(other);
+    const std::string otherRename = "rename C:\\PatcherTests\\other.new";
     const std::vector<std::string> entries = {copy + "\\Data\\Maps\\Empty",
                                               copy + "\\Data\\Maps\\world.map",
                                               copy + "\\Data\\Maps",
@@ -320,11 +361,15 @@ TEST(WineSessionEnd, TheCopyIsNamedForTheRestartDeepestFirstAndNothingElse) {
     // The end is answered so that it goes ahead; called off, it changes nothing.
     EXPECT_EQ(SendMessageA(dialog.m_hWnd, WM_QUERYENDSESSION, 0, 0), TRUE);
     SendMessageA(dialog.m_hWnd, WM_ENDSESSION, FALSE, 0);
-    EXPECT_TRUE(pending.Deletes().empty());
+    EXPECT_EQ(pending.Deletes(), std::vector<std::string>{otherRename});
     EXPECT_TRUE(IsReadOnly(copy + "\\Data\\Maps\\world.map"));
 
-    SendMessageA(dialog.m_hWnd, WM_ENDSESSION, TRUE, 0);
+    // The Restart Manager's close is such an end, too.
+    SendMessageA(dialog.m_hWnd, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
     std::vector<std::string> named = pending.Deletes();
+    ASSERT_FALSE(named.empty());
+    EXPECT_EQ(named.front(), otherRename);
+    named.erase(named.begin());
     std::vector<std::string> sorted = named, expected = entries;
     std::sort(sorted.begin(), sorted.end());
     std::sort(expected.begin(), expected.end());
@@ -335,11 +380,98 @@ TEST(WineSessionEnd, TheCopyIsNamedForTheRestartDeepestFirstAndNothingElse) {
             EXPECT_NE(named[j].rfind(named[i] + "\\", 0), 0u)
                 << named[j] << " comes after its folder " << named[i];
     // Windows deletes no read-only file when it starts; nothing is gone yet.
+    // (Wine keeps no read-only attribute for a folder: the host suite has it.)
     EXPECT_FALSE(IsReadOnly(copy + "\\Data\\Maps\\world.map"));
     EXPECT_FALSE(IsReadOnly(copy + "\\readme.txt"));
     for (const std::string& entry : entries)
         EXPECT_TRUE(Exists(entry)) << entry;
+    // Byte for byte what Windows' own call writes, one name at a time in the
+    // same order.
+    const std::vector<BYTE> written = pending.Raw();
+    pending.Set(other);
+    for (const std::string& name : named)
+        MoveFileExA(name.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    EXPECT_EQ(written, pending.Raw());
     dialog.DestroyWindow();
+}
+
+TEST(WineSessionEnd, TheCopysDeletesAreWithdrawnAndEveryOtherPairKeptInItsOrder) {
+    PendingOperations pending;
+    ASSERT_TRUE(pending.Opened());
+    struct Pair {
+        const wchar_t* source;
+        const wchar_t* target;
+        bool copys;
+    };
+    // C: is the test prefix's fixed drive, D: a CD-ROM drive.
+    const Pair pairs[] = {
+        {L"\\??\\C:\\windows\\temp\\other.tmp", L"", false},
+        {L"\\??\\C:\\QuillmendTemp\\Data\\rules.ini", L"", true},
+        {L"\\??\\C:\\Other\\new.dll", L"!\\??\\C:\\Other\\old.dll", false},
+        {L"\\??\\c:\\quillmendtemp\\Data", L"", true},
+        {L"\\??\\C:\\QuillmendTemp\\setup.exe", L"\\??\\C:\\Other\\setup.exe", false},
+        {L"\\??\\C:\\QuillmendTemp\\..\\windows\\win.ini", L"", false},
+        {L"\\??\\C:\\PatcherTests\\QuillmendTemp\\a.dat", L"", false},
+        {L"\\??\\D:\\QuillmendTemp\\a.dat", L"", false},
+        {L"\\??\\C:\\QuillmendTemp2\\a.dat", L"", false},
+        {L"C:\\QuillmendTemp\\a.dat", L"", false},
+        {L"\\??\\C:\\QuillmendTemp\\", L"", true},
+        {L"\\??\\C:\\QuillmendTemp", L"", true},
+    };
+    std::vector<std::pair<std::wstring, std::wstring>> all, kept, copys;
+    for (const Pair& pair : pairs) {
+        all.emplace_back(pair.source, pair.target);
+        (pair.copys ? copys : kept).emplace_back(pair.source, pair.target);
+    }
+    pending.Set(List(all));
+    EXPECT_EQ(WithdrawRestartDeletes(kTempFolderName), 1);
+    EXPECT_EQ(pending.Raw(), Stored(REG_MULTI_SZ, List(kept)));
+
+    // With nothing else in it, the value goes.
+    pending.Set(List(copys));
+    EXPECT_EQ(WithdrawRestartDeletes(kTempFolderName), 1);
+    EXPECT_TRUE(pending.Raw().empty());
+}
+
+TEST(WineSessionEnd, AValueThatIsNoListOfPairsIsLeftAsItWas) {
+    PendingOperations pending;
+    ASSERT_TRUE(pending.Opened());
+    const std::wstring name = L"\\??\\C:\\QuillmendTemp\\a.dat";
+    const std::wstring list = List({{name, L""}});
+    struct Malformed {
+        const char* what;
+        std::vector<BYTE> stored;
+    } cases[] = {
+        // (Wine ends every list it stores with a NUL, so a last name without
+        // its end can't be stored here; this is the nearest.)
+        {"a pair without its second name", Stored(REG_MULTI_SZ, name + L'\0')},
+        {"a name after the list's end", Stored(REG_MULTI_SZ, list + list)},
+        {"an odd number of bytes", Stored(REG_MULTI_SZ, list, 1)},
+        {"not a list of strings", Stored(REG_BINARY, list)},
+    };
+    for (const Malformed& malformed : cases) {
+        SCOPED_TRACE(malformed.what);
+        pending.SetRaw(malformed.stored[0],
+                       std::vector<BYTE>(malformed.stored.begin() + 1, malformed.stored.end()));
+        ASSERT_EQ(pending.Raw(), malformed.stored);
+        EXPECT_EQ(WithdrawRestartDeletes(kTempFolderName), 0);
+        EXPECT_EQ(pending.Raw(), malformed.stored);
+
+        // A session end leaves it to Windows' own call, one name at a time,
+        // which does with it what it can (Wine names nothing after a value of
+        // another type).
+        const std::vector<BYTE> data(malformed.stored.begin() + 1, malformed.stored.end());
+        int named = 1;
+        for (const char* name : {"C:\\QuillmendTemp\\a.dat", "C:\\QuillmendTemp"})
+            named &= MoveFileExA(name, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+        const std::vector<BYTE> expected = pending.Raw();
+        pending.SetRaw(malformed.stored[0], data);
+        RestartDeletes deletes(kTempFolderName);
+        deletes.Add("C:\\QuillmendTemp\\a.dat");
+        deletes.Add("C:\\QuillmendTemp");
+        EXPECT_EQ(deletes.Schedule(), named);
+        EXPECT_EQ(pending.Raw(), expected);
+    }
 }
 
 TEST_F(WineLinks, TheSessionEndNamesNoLinkNorWhatItLeadsTo) {

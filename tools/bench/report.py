@@ -86,6 +86,17 @@ def ratio(a, b):
     return "—" if a is None or not b else f"{a / b:.2f}"
 
 
+def restart_section(path):
+    """The section tools/bench/run-restart-bench writes, carried into the report as it is."""
+    try:
+        with open(path) as f:
+            text = f.read()
+    except OSError:
+        return ""
+    start, end = text.find("<!-- restart-deletes begin -->"), text.find("<!-- restart-deletes end -->")
+    return text[start:end] + "<!-- restart-deletes end -->\n" if 0 <= start < end else ""
+
+
 def write_report(args, bench, figures, samples, load_before, started):
     """The whole report; returns what it wrote, for the log."""
     rows = {key: (label, command) for key, label, command, _ in figures}
@@ -282,6 +293,7 @@ def write_report(args, bench, figures, samples, load_before, started):
         out.append(f"| {label} | {', '.join(f'{v:.3f}' for v in values)} |")
     out.append("")
     out.append(drive_report.kept(args.out))
+    out.append(restart_section(args.out))
 
     with open(args.out, "w") as f:
         f.write("\n".join(out))

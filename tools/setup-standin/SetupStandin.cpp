@@ -14,10 +14,16 @@
 //                 files in use do: with SeShutdownPrivilege enabled, call
 //                 ExitWindowsEx(EWX_REBOOT), append "restart asked" to the log
 //                 and wait, with a hidden window, until the session ends it
+//   closeapp=1    once installed, close the program that started it as the
+//                 Restart Manager closes programs for an installer: the end
+//                 of the session with ENDSESSION_CLOSEAPP, sent to each of its
+//                 top-level windows, which it need not obey; once every
+//                 window answered, append "close answered" to the log
 //
 // Each run first appends its own command line, as one line, to C:\setup-standin.log,
 // so that a test can see how it was started.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -119,6 +125,50 @@ void AskForRestart() {
         DispatchMessageA(&message);
 }
 
+// The process that started this one, or 0.
+DWORD ParentProcessId() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    DWORD parent = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more && !parent;
+         more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == GetCurrentProcessId())
+            parent = entry.th32ParentProcessID;
+    CloseHandle(snapshot);
+    return parent;
+}
+
+struct CloseApp {
+    DWORD process;
+    int windows, answered;
+};
+
+BOOL CALLBACK SendCloseApp(HWND window, LPARAM lParam) {
+    CloseApp* close = reinterpret_cast<CloseApp*>(lParam);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != close->process)
+        return TRUE;
+    ++close->windows;
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_NORMAL, 10000,
+                            &result) &&
+        SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_NORMAL, 10000,
+                            &result))
+        ++close->answered;
+    return TRUE;
+}
+
+void CloseStarter() {
+    CloseApp close = {ParentProcessId(), 0, 0};
+    if (close.process && EnumWindows(SendCloseApp, reinterpret_cast<LPARAM>(&close)) &&
+        close.windows > 0 && close.answered == close.windows)
+        AppendToLog("close answered");
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -171,6 +221,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"));
         AppendToLog("broadcast answered");
     }
+    if (GetPrivateProfileIntA("setup", "closeapp", 0, ini))
+        CloseStarter();
     if (GetPrivateProfileIntA("setup", "restart", 0, ini))
         AskForRestart();
     if (forced[0])
