@@ -44,11 +44,7 @@ const char* const kPreloaded[] = {
 
 // Loads each from System32 by its full path; altered, the search for its own
 // imports starts in System32 too. Later loads by name then find it loaded.
-void PreloadFromSystem32() {
-    char system[MAX_PATH];
-    UINT length = GetSystemDirectoryA(system, sizeof system);
-    if (length == 0 || length >= sizeof system)
-        return;
+void PreloadFromSystem32(const char* system) {
     for (const char* name : kPreloaded) {
         char path[MAX_PATH];
         if (PathJoin(path, system, name))
@@ -62,13 +58,17 @@ int RestrictDllSearch() {
     SetDefaultDllDirectoriesFn systemOnly = LookUpSetDefaultDllDirectories();
     if (systemOnly && systemOnly(kSearchSystem32))
         return 1;
-    // XP SP1 and later: an empty DLL directory takes the current folder out,
-    // but the program's folder stays first. What is loaded by name there is
-    // loaded from System32 now, before it can be looked for beside the program.
+    // XP SP1 and later: a DLL directory takes the current folder's place in
+    // the search, but the program's folder stays first. System32, not the
+    // empty one that does the same on Windows: Wine takes an empty one for
+    // none and keeps the current folder. What is loaded by name beside the
+    // program is loaded from System32 now, before it can be looked for there.
+    char system[MAX_PATH];
+    UINT length = GetSystemDirectoryA(system, sizeof system);
     auto dllDirectory =
         LookUp<SetDllDirectoryFn>(GetModuleHandleA("kernel32.dll"), "SetDllDirectoryA");
-    if (!dllDirectory || !dllDirectory(""))
+    if (length == 0 || length >= sizeof system || !dllDirectory || !dllDirectory(system))
         return 0;
-    PreloadFromSystem32();
+    PreloadFromSystem32(system);
     return 1;
 }
