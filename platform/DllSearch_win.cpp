@@ -3,6 +3,7 @@
 #include "platform/DllSearch.h"
 #include "platform/DllSearchLookUp_win.h"
 #include "platform/LookUp.h"
+#include "platform/ProcessStart_win.h"
 #include "patch/PathBuffer.h"
 
 #include <windows.h>
@@ -69,6 +70,8 @@ int RestrictDllSearch() {
         LookUp<SetDllDirectoryFn>(GetModuleHandleA("kernel32.dll"), "SetDllDirectoryA");
     if (!dllDirectory || !dllDirectory(""))
         return 0;
+    // Programs started from this one would inherit it.
+    processStart.setDllDirectory = dllDirectory;
     PreloadFromSystem32();
     return 1;
 }
