@@ -71,6 +71,10 @@ struct State {
     long long clock = 0; // milliseconds slept through the model
     std::string replaceFolder, replaceTarget;
     bool replaced = false;
+    // ReFS's file ids: the 64-bit index an object reports where a test gave
+    // it one, by device and inode (else its inode); its 128-bit id is its own.
+    std::map<std::pair<uint64_t, uint64_t>, uint64_t> fileIndexes;
+    bool fileIdInfoAbsent = false;
 };
 
 State& state();

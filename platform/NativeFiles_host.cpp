@@ -409,8 +409,25 @@ BOOL WINAPI ModelFileInformation(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION inf
         return FALSE;
     std::memset(information, 0, sizeof *information);
     information->dwVolumeSerialNumber = static_cast<DWORD>(h->device);
-    information->nFileIndexHigh = static_cast<DWORD>(h->inode >> 32);
-    information->nFileIndexLow = static_cast<DWORD>(h->inode);
+    auto given = hostfs::state().fileIndexes.find(Id(*h));
+    uint64_t index = given == hostfs::state().fileIndexes.end() ? h->inode : given->second;
+    information->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    information->nFileIndexLow = static_cast<DWORD>(index);
+    return TRUE;
+}
+
+// FileIdInfo alone: the device and the inode, whatever 64-bit index was given.
+BOOL WINAPI ModelFileInformationEx(HANDLE handle, int infoClass, LPVOID information, DWORD size) {
+    OpenHandle* h = Find(handle);
+    if (!h || infoClass != kFileIdInfo || size < sizeof(FileIdInfo128) ||
+        hostfs::state().fileIdInfoAbsent) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    auto* id = static_cast<FileIdInfo128*>(information);
+    id->volumeSerial = h->device;
+    std::memset(id->id, 0, sizeof id->id);
+    std::memcpy(id->id, &h->inode, sizeof h->inode);
     return TRUE;
 }
 
@@ -493,6 +510,7 @@ NativeFileCalls nativeFiles = {CreateFileA,
                                ModelQueryInformation,
                                ModelSetInformation,
                                ModelFileInformation,
+                               ModelFileInformationEx,
                                CloseHandle,
                                ModelMultiByteToWideChar,
                                ModelWideCharToMultiByte,
@@ -559,6 +577,16 @@ void SetFolderReadOnly(const std::string& windowsPath) {
     struct stat st;
     if (stat(HostPath(windowsPath.c_str()).c_str(), &st) == 0)
         state().readOnlyFolders.insert({st.st_dev, st.st_ino});
+}
+
+void SetFileIndex(const std::string& windowsPath, uint64_t index) {
+    struct stat st;
+    if (stat(HostPath(windowsPath.c_str()).c_str(), &st) == 0)
+        state().fileIndexes[{st.st_dev, st.st_ino}] = index;
+}
+
+void SetFileIdInfoAbsent(bool absent) {
+    state().fileIdInfoAbsent = absent;
 }
 
 void HoldOpenElsewhere(const std::string& windowsPath, int closeAfterMilliseconds) {
