@@ -4,6 +4,7 @@
 #include "platform/DllSearchLookUp_win.h"
 #include "platform/LookUp.h"
 #include "platform/PathBuffer.h"
+#include "platform/ProcessStart_win.h"
 
 #include <windows.h>
 
@@ -63,12 +64,15 @@ int RestrictDllSearch() {
     // empty one that does the same on Windows: Wine takes an empty one for
     // none and keeps the current folder. What is loaded by name beside the
     // program is loaded from System32 now, before it can be looked for there.
-    char system[MAX_PATH];
+    static char system[MAX_PATH];
     UINT length = GetSystemDirectoryA(system, sizeof system);
     auto dllDirectory =
         LookUp<SetDllDirectoryFn>(GetModuleHandleA("kernel32.dll"), "SetDllDirectoryA");
     if (length == 0 || length >= sizeof system || !dllDirectory || !dllDirectory(system))
         return 0;
+    // Programs started from this one would inherit it.
+    processStart.setDllDirectory = dllDirectory;
+    processStart.dllDirectory = system;
     PreloadFromSystem32(system);
     return 1;
 }

@@ -50,13 +50,36 @@ HANDLE OpenByPath(const char* path, ACCESS_MASK access, ULONG share) {
                                   nullptr);
 }
 
-// Whether a handle holds the very file or folder described: the same volume
-// and file index.
-int IsFile(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& file) {
-    BY_HANDLE_FILE_INFORMATION own;
-    return nativeFiles.getFileInformationByHandle(handle, &own) &&
-           own.dwVolumeSerialNumber == file.dwVolumeSerialNumber &&
-           own.nFileIndexHigh == file.nFileIndexHigh && own.nFileIndexLow == file.nFileIndexLow;
+// What tells a file or folder from every other: the volume's serial and the
+// object's 128-bit id where the system and the volume give them (Windows 8 and
+// later), else the 64-bit file index, which ReFS does not keep unique.
+struct FileIdentity {
+    int wide; // nonzero for the 128-bit id
+    FileIdInfo128 id;
+};
+
+int Identify(HANDLE handle, FileIdentity* identity) {
+    std::memset(identity, 0, sizeof *identity);
+    identity->wide = nativeFiles.getFileInformationByHandleEx(handle, kFileIdInfo, &identity->id,
+                                                              sizeof identity->id);
+    if (identity->wide)
+        return 1;
+    std::memset(&identity->id, 0, sizeof identity->id);
+    BY_HANDLE_FILE_INFORMATION file;
+    if (!nativeFiles.getFileInformationByHandle(handle, &file))
+        return 0;
+    identity->id.volumeSerial = file.dwVolumeSerialNumber;
+    uint64_t index = (static_cast<uint64_t>(file.nFileIndexHigh) << 32) | file.nFileIndexLow;
+    std::memcpy(identity->id.id, &index, sizeof index);
+    return 1;
+}
+
+// Whether a handle holds the very file or folder identified.
+int IsFile(HANDLE handle, const FileIdentity& file) {
+    FileIdentity own;
+    return Identify(handle, &own) && own.wide == file.wide &&
+           own.id.volumeSerial == file.id.volumeSerial &&
+           std::memcmp(own.id.id, file.id.id, sizeof own.id.id) == 0;
 }
 
 // The name in the system code page; 0 when it can't be spelt there exactly.
@@ -139,8 +162,8 @@ int HeldEntry::CreateFolder(const char* path, SECURITY_ATTRIBUTES* security) {
 }
 
 int HeldEntry::ReopenToDelete(const char* path) {
-    BY_HANDLE_FILE_INFORMATION held;
-    if (!IsOpen() || !nativeFiles.getFileInformationByHandle(Native(m_handle), &held))
+    FileIdentity held;
+    if (!IsOpen() || !Identify(Native(m_handle), &held))
         return 0;
     // While this handle, which shares no deleting, is open, no handle that may
     // delete can be opened: it goes first, and the new one must lead to the
@@ -155,8 +178,8 @@ int HeldEntry::ReopenToDelete(const char* path) {
 
 int HeldEntry::ReopenToLook(const HeldEntry& held, const char* path) {
     Close();
-    BY_HANDLE_FILE_INFORMATION heldFile;
-    if (!held.IsOpen() || !nativeFiles.getFileInformationByHandle(Native(held.m_handle), &heldFile))
+    FileIdentity heldFile;
+    if (!held.IsOpen() || !Identify(Native(held.m_handle), &heldFile))
         return 0;
     m_handle = OpenByPath(path, kLookAccess | FILE_LIST_DIRECTORY, kLookShare);
     if (IsOpen() && !IsFile(Native(m_handle), heldFile))

@@ -102,6 +102,13 @@ void SetPosixDeleteAbsent(bool absent);
 void ReplaceWithLinkWhenClosed(const std::string& folder, const std::string& target);
 bool Replaced();
 
+// ReFS's file ids: the object at the path reports `index` as its 64-bit file
+// index (GetFileInformationByHandle), which ReFS does not keep unique, while
+// its 128-bit id (GetFileInformationByHandleEx's FileIdInfo) stays its own.
+void SetFileIndex(const std::string& windowsPath, uint64_t index);
+// FileIdInfo is refused, as before Windows 8 or on a volume that gives none.
+void SetFileIdInfoAbsent(bool absent);
+
 // Opens of a link follow it even when asked for the link itself, as Wine's do
 // with a Unix symbolic link: only the listing and the path's attributes still
 // show a link, and a delete through such a handle deletes what it led to.

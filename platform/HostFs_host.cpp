@@ -114,6 +114,16 @@ void SetFolderReadOnly(const std::string& windowsPath) {
         state().readOnlyFolders.insert({st.st_dev, st.st_ino});
 }
 
+void SetFileIndex(const std::string& windowsPath, uint64_t index) {
+    struct stat st;
+    if (stat(HostPath(windowsPath.c_str()).c_str(), &st) == 0)
+        state().fileIndexes[{st.st_dev, st.st_ino}] = index;
+}
+
+void SetFileIdInfoAbsent(bool absent) {
+    state().fileIdInfoAbsent = absent;
+}
+
 void HoldOpenElsewhere(const std::string& windowsPath, int closeAfterMilliseconds) {
     NTSTATUS status;
     HANDLE handle = OpenPath(windowsPath, FILE_READ_ATTRIBUTES,

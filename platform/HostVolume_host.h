@@ -84,6 +84,10 @@ struct State {
     std::set<ObjectId> deletePending;
     std::vector<Elsewhere> elsewhere;
     long long clock = 0; // milliseconds slept through the model
+    // ReFS's file ids: the 64-bit index an object reports where a test gave
+    // it one (else its inode); its 128-bit id is its own.
+    std::map<ObjectId, uint64_t> fileIndexes;
+    bool fileIdInfoAbsent = false;
 };
 
 State& state();

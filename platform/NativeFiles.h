@@ -14,6 +14,8 @@
 #include "platform/NtApi_host.h"
 #endif
 
+#include <cstdint>
+
 // Windows 10 1709 and later; older systems refuse the class, and the old
 // disposition is used instead.
 const int kFileDispositionInformationEx = 64;
@@ -23,6 +25,15 @@ struct FileDispositionEx {
 const ULONG kDispositionDelete = 0x01;
 const ULONG kDispositionPosixSemantics = 0x02;
 const ULONG kDispositionIgnoreReadOnly = 0x10;
+
+// FileIdInfo of GetFileInformationByHandleEx, Windows 8 and later: the
+// volume's serial and the object's 128-bit id, unique where the 64-bit file
+// index is not (ReFS). Laid out as the system's FILE_ID_INFO.
+const int kFileIdInfo = 18;
+struct FileIdInfo128 {
+    uint64_t volumeSerial;
+    unsigned char id[16];
+};
 
 #ifndef STATUS_SUCCESS
 #define STATUS_SUCCESS ((NTSTATUS)0x00000000L)
@@ -48,6 +59,9 @@ struct NativeFileCalls {
     NTSTATUS(NTAPI* ntSetInformationFile)
     (HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
     BOOL(WINAPI* getFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
+    // GetFileInformationByHandleEx, Vista and later, looked up at run time;
+    // FALSE where the system or the volume lacks the class asked for.
+    BOOL(WINAPI* getFileInformationByHandleEx)(HANDLE, int infoClass, LPVOID, DWORD size);
     BOOL(WINAPI* closeHandle)(HANDLE);
     int(WINAPI* multiByteToWideChar)(UINT, DWORD, LPCSTR, int, LPWSTR, int);
     int(WINAPI* wideCharToMultiByte)(UINT, DWORD, LPCWSTR, int, LPSTR, int, LPCSTR, LPBOOL);

@@ -164,8 +164,25 @@ BOOL WINAPI ModelFileInformation(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION inf
         return FALSE;
     std::memset(information, 0, sizeof *information);
     information->dwVolumeSerialNumber = static_cast<DWORD>(h->id.first);
-    information->nFileIndexHigh = static_cast<DWORD>(h->id.second >> 32);
-    information->nFileIndexLow = static_cast<DWORD>(h->id.second);
+    auto given = hostfs::state().fileIndexes.find(h->id);
+    uint64_t index = given == hostfs::state().fileIndexes.end() ? h->id.second : given->second;
+    information->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    information->nFileIndexLow = static_cast<DWORD>(index);
+    return TRUE;
+}
+
+// FileIdInfo alone: the device and the inode, whatever 64-bit index was given.
+BOOL WINAPI ModelFileInformationEx(HANDLE handle, int infoClass, LPVOID information, DWORD size) {
+    OpenHandle* h = hostfs::Find(handle);
+    if (!h || infoClass != kFileIdInfo || size < sizeof(FileIdInfo128) ||
+        hostfs::state().fileIdInfoAbsent) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    auto* id = static_cast<FileIdInfo128*>(information);
+    id->volumeSerial = h->id.first;
+    std::memset(id->id, 0, sizeof id->id);
+    std::memcpy(id->id, &h->id.second, sizeof h->id.second);
     return TRUE;
 }
 
@@ -182,6 +199,7 @@ NativeFileCalls nativeFiles = {CreateFileA,
                                ModelQueryInformation,
                                ModelSetInformation,
                                ModelFileInformation,
+                               ModelFileInformationEx,
                                CloseHandle,
                                hostfs::MultiByteToWideChar,
                                hostfs::WideCharToMultiByte,

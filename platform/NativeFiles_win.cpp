@@ -1,5 +1,6 @@
 // The held entries' native calls on Windows: the system's own, from kernel32
-// and ntdll, every one of them there since XP.
+// and ntdll, every one of them there since XP but the one looked up at run time.
+#include "platform/LookUp.h"
 #include "platform/NativeFiles.h"
 
 // Not in <winternl.h>; ntdll has it since the first Windows NT.
@@ -10,6 +11,22 @@ extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE FileHandle, HANDLE Event, 
                                                BOOLEAN ReturnSingleEntry, PUNICODE_STRING FileName,
                                                BOOLEAN RestartScan);
 
+namespace {
+
+// kernel32's, looked up at each call: XP has none, and importing it would keep
+// XP from starting the program.
+BOOL WINAPI FileInformationEx(HANDLE file, int infoClass, LPVOID information, DWORD size) {
+    typedef BOOL(WINAPI * Query)(HANDLE, int, LPVOID, DWORD);
+    Query query = LookUp<Query>(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx");
+    if (!query) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    return query(file, infoClass, information, size);
+}
+
+} // namespace
+
 NativeFileCalls nativeFiles = {CreateFileA,
                                NtCreateFile,
                                NtOpenFile,
@@ -17,6 +34,7 @@ NativeFileCalls nativeFiles = {CreateFileA,
                                NtQueryInformationFile,
                                NtSetInformationFile,
                                GetFileInformationByHandle,
+                               FileInformationEx,
                                CloseHandle,
                                MultiByteToWideChar,
                                WideCharToMultiByte,

@@ -1,7 +1,8 @@
-// The calls that make setup's job, start setup and put it in the job, as
-// replaceable pointers: the order they come in and the failures the system can
-// give (a job that refuses a second one, a thread that won't resume) matter,
-// and not every system can be made to give them.
+// The calls that make setup's job, start setup, give it the default DLL
+// directory and put it in the job, as replaceable pointers: the order they
+// come in and the failures the system can give (a job that refuses a second
+// one, a thread that won't resume) matter, and not every system can be made
+// to give them.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +21,11 @@ struct ProcessStartCalls {
     // to post every one.
     BOOL(WINAPI* readJobPort)
     (HANDLE port, LPDWORD message, PULONG_PTR key, LPOVERLAPPED* overlapped, DWORD milliseconds);
+    // SetDllDirectoryA where the program set its own DLL directory, which a
+    // program it starts inherits, and that folder, set back once setup is
+    // started; null elsewhere.
+    BOOL(WINAPI* setDllDirectory)(LPCSTR folder);
+    const char* dllDirectory;
 };
 
 // The system's own calls, unless a test has put others in.

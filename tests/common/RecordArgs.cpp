@@ -22,6 +22,13 @@
 //   "installer-start.txt"; setup exits once that is written. The copy holds
 //   it three seconds (with "broadcast.txt" too, it sends the setting change
 //   meanwhile), then writes "installed.txt" and lets go of it.
+// - on Windows, with "msiexec.txt" beside it, setup exits as soon as it has
+//   started the copy, which plays Windows Installer's two phases: it shows
+//   its user interface for a second, holding no mutex, then takes
+//   "Global\_MSIExecute", writes whether it got it to "msiexec-start.txt",
+//   starts a helper of its own, holds the mutex a second more, lets go of it
+//   and, as its last act, writes "msiexec-done.txt". The helper works two
+//   seconds, then writes "helper-done.txt" as its last act.
 //
 // It writes its current folder to "cwd.txt", and to the file that
 // RECORD_ARGS_CWD names, when the environment names one. On Windows, with "broadcast.txt"
@@ -150,6 +157,23 @@ int main(int argc, char** argv) {
             ReleaseMutex(running);
         return 0;
     }
+    if (role == "msiexec") {
+        std::this_thread::sleep_for(milliseconds(1000));
+        HANDLE running = CreateMutexA(nullptr, TRUE, "Global\\_MSIExecute");
+        bool held = running && GetLastError() != ERROR_ALREADY_EXISTS;
+        std::ofstream(folder + "msiexec-start.txt") << held;
+        int helped = StartCopy(self, "helper", false);
+        std::this_thread::sleep_for(milliseconds(1000));
+        if (held)
+            ReleaseMutex(running);
+        std::ofstream(folder + "msiexec-done.txt") << (helped ? "done" : "no helper");
+        return 0;
+    }
+    if (role == "helper") {
+        std::this_thread::sleep_for(milliseconds(2000));
+        std::ofstream(folder + "helper-done.txt") << "done";
+        return 0;
+    }
 #endif
     if (role == "lingers") {
         if (AwaitFile(folder + "release.txt"))
@@ -183,6 +207,8 @@ int main(int argc, char** argv) {
     if (Exists(folder + "installer.txt") &&
         (!StartCopy(self, "installer", false) || !AwaitFile(folder + "installer-start.txt")))
         return 102;
+    if (Exists(folder + "msiexec.txt") && !StartCopy(self, "msiexec", false))
+        return 103;
 #endif
     int code = 0;
     std::ifstream(folder + "exitcode.txt") >> code;

@@ -1,12 +1,14 @@
 // The end of the session can come while the removal drains the message queue
 // after a file: the copy is then named for the restart from a listing of its
-// own, and the removal goes on from where it was.
+// own, and the removal goes on from where it was. Neither the session end nor
+// the removal takes another folder put in the copy's place for the copy.
 #include "TestDrives.h"
 
 #include "patch/PatchRun.h"
 #include "platform/HeldEntry.h"
 #include "platform/HostFs.h"
 
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
@@ -21,6 +23,7 @@ class HeldRun : public PatchRun {
         return m_tempFolder.CreateFolder(m_tempPath, nullptr);
     }
     int Remove() { return RemoveTree(m_tempFolder, m_tempPath, EndSessionOnce); }
+    void EndSession() { OnSessionEnd(1); }
 
     static HeldRun* s_ending;
 
@@ -82,6 +85,52 @@ TEST(RestartRemoval, ReadOnlyFilesAndFoldersAreMadeWritableAndTheCopyIsNamedInOn
     run.OnSessionEnd(1);
     EXPECT_EQ(hostfs::ScheduledAtRestart(), named);
     RemoveAll(copy);
+}
+
+// Another folder put in the copy's place, the copy moved aside (Windows lets
+// another program do it between this program's handles on the copy; the model
+// at any time): the removal does not delete it and the session end names
+// nothing in it. On ReFS it may even report the copy's 64-bit file index; its
+// 128-bit id still tells it apart.
+TEST(RestartRemoval, AFolderPutInTheCopysPlaceIsNeitherDeletedNorNamed) {
+    struct Case {
+        const char* what;
+        bool sessionEnd;
+        bool copysIndex;    // the other folder reports the copy's 64-bit index
+        bool fileIdsAbsent; // the 64-bit index alone, as before Windows 8
+    } cases[] = {
+        {"removal, the copy's 64-bit index, 128-bit ids", false, true, false},
+        {"removal, another 64-bit index, no 128-bit ids", false, false, true},
+        {"session end, another folder", true, false, false},
+        {"session end, the copy's 64-bit index, 128-bit ids", true, true, false},
+    };
+    const std::string copy = "C:\\PatcherTests\\QuillmendTemp";
+    const uint64_t index = 0x1234;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestDrives drives;
+        hostfs::SetFileIdInfoAbsent(c.fileIdsAbsent);
+        HeldRun run;
+        ASSERT_TRUE(run.Hold(copy + "\\"));
+        MakeFile(copy + "\\setup.exe", "setup");
+        hostfs::SetFileIndex(copy, index);
+        std::string host = hostfs::HostPath(copy.c_str());
+        ASSERT_EQ(std::rename(host.c_str(), (host + ".aside").c_str()), 0);
+        MakeFolder(copy);
+        // Emptied, the removal could delete it; with an entry, the session
+        // end could name that.
+        if (c.sessionEnd)
+            MakeFile(copy + "\\saved.dat", "saved");
+        if (c.copysIndex)
+            hostfs::SetFileIndex(copy, index);
+        if (c.sessionEnd) {
+            run.EndSession();
+            EXPECT_EQ(hostfs::ScheduledAtRestart(), std::vector<std::string>());
+        } else {
+            EXPECT_EQ(run.Remove(), 0);
+            EXPECT_TRUE(Exists(copy)) << "the other folder was deleted";
+        }
+    }
 }
 
 } // namespace

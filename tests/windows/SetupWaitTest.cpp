@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -143,8 +144,8 @@ struct SetupWait : ::testing::Test {
         brokeAway.clear();
         createFlags.clear();
         jobLimits = 0;
-        processStart = {SetJobInformation,        Create, Assign, Resume, Terminate, Wait,
-                        GetQueuedCompletionStatus};
+        processStart = {SetJobInformation,         Create,  Assign, Resume, Terminate, Wait,
+                        GetQueuedCompletionStatus, nullptr, nullptr};
         SetEnvironmentVariableA("RECORD_ARGS_LOG", (folder + "setup-runs.txt").c_str());
     }
     ~SetupWait() override {
@@ -191,7 +192,7 @@ TEST_F(SetupWait, StartsSetupSuspendedThenPutsItInTheJobThenResumesIt) {
 // Inside a job that refuses a second one, setup is started again breaking away
 // from it, once the first start has ended, so that the wait still covers what
 // setup hands over to; where breakaway is refused too, the first start runs
-// and is waited for alone. Either way setup itself runs once.
+// and what it starts is followed from it. Either way setup itself runs once.
 TEST_F(SetupWait, InsideAJobThatRefusesASecondOneBreaksAwayWhereItMay) {
     struct Case {
         bool breakawayRefused;
@@ -218,12 +219,10 @@ TEST_F(SetupWait, InsideAJobThatRefusesASecondOneBreaksAwayWhereItMay) {
         EXPECT_EQ(RunAndWaitForAll(setup.c_str(), folder.c_str(), &exitCode), 1);
         EXPECT_EQ(exitCode, 0u);
         EXPECT_EQ(calls, c.calls);
-        if (!c.breakawayRefused) {
-            // The handed-over process wrote this as its last act.
-            EXPECT_TRUE(Exists(folder + "handed-over.txt"));
-        }
+        // The handed-over process wrote this as its last act: it was waited
+        // for, in the job or followed from setup.
+        EXPECT_TRUE(Exists(folder + "handed-over.txt"));
         EXPECT_EQ(SetupRuns(), 1);
-        // Setup alone was waited for: let the handed-over process end first.
         AwaitFile(folder + "handed-over.txt");
         RemoveWhenEnded(setup);
     }
@@ -264,6 +263,91 @@ TEST_F(SetupWait, WhereSetupIsWaitedForAloneWaitsForWindowsInstaller) {
         << "the wait ended while the installer's mutex was held";
     AwaitFile(folder + "installed.txt");
     RemoveWhenEnded(setup);
+}
+
+// Where setup can join no job, Windows Installer started by it holds no mutex
+// in its first phase, the user interface, and the install may go on in a
+// process that the installer started after setup had exited: the wait lasts
+// until all of them have ended and the installer's mutex is free.
+TEST_F(SetupWait, WhereSetupCanJoinNoJobWaitsForWhatItAndItsChildrenStarted) {
+    InstallSetup(0, {"msiexec.txt"});
+    sys.outerJob = true;
+    sys.breakawayRefused = true;
+    uint32_t exitCode = 1;
+    EXPECT_EQ(RunAndWaitForAll(setup.c_str(), folder.c_str(), &exitCode), 1);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(ReadAll(folder + "msiexec-done.txt"), "done")
+        << "the wait ended before the installer had";
+    EXPECT_EQ(ReadAll(folder + "helper-done.txt"), "done")
+        << "the wait ended before the process the installer started after setup had exited";
+    HANDLE running = OpenMutexA(SYNCHRONIZE, FALSE, "Global\\_MSIExecute");
+    if (running) {
+        EXPECT_EQ(WaitForSingleObject(running, 0), static_cast<DWORD>(WAIT_OBJECT_0))
+            << "the installer's mutex is still held";
+        ReleaseMutex(running);
+        CloseHandle(running);
+    }
+    ASSERT_EQ(AwaitFile(folder + "msiexec-start.txt"), "1") << "the stand-in held no mutex";
+    AwaitFile(folder + "helper-done.txt");
+    RemoveWhenEnded(setup);
+}
+
+typedef BOOL(WINAPI* SetDllDirectoryFn)(LPCSTR);
+SetDllDirectoryFn SystemSetDllDirectory() {
+    return reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDllDirectoryA")));
+}
+
+// Windows Installer's service, which setup did not start, may install from the
+// copy once every process that setup started has ended: while it holds its
+// mutex, the wait goes on. Here a thread of this program holds it.
+TEST_F(SetupWait, WhereSetupCanJoinNoJobWaitsWhileTheInstallersMutexIsHeldElsewhere) {
+    InstallSetup(0);
+    sys.outerJob = true;
+    sys.breakawayRefused = true;
+    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> released(false);
+    std::thread service([&] {
+        HANDLE running = CreateMutexA(nullptr, TRUE, "Global\\_MSIExecute");
+        SetEvent(taken);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        released = true;
+        ReleaseMutex(running);
+        CloseHandle(running);
+    });
+    WaitForSingleObject(taken, INFINITE);
+    uint32_t exitCode = 1;
+    EXPECT_EQ(RunAndWaitForAll(setup.c_str(), folder.c_str(), &exitCode), 1);
+    EXPECT_TRUE(released) << "the wait ended while the installer's mutex was held";
+    service.join();
+    CloseHandle(taken);
+    RemoveWhenEnded(setup);
+}
+
+// SetDllDirectoryA, as the program has it where it sets its own DLL
+// directory, recorded with the calls that start setup.
+BOOL WINAPI RecordDllDirectory(LPCSTR folder) {
+    calls.push_back(folder ? "dll directory \"" + std::string(folder) + "\""
+                           : "dll directory default");
+    return SystemSetDllDirectory()(folder);
+}
+
+// Setup, and all it starts, would inherit the program's DLL directory and lose
+// the current folder from their DLL search: it is started with the default
+// one, and the program's own is back before anything else is done.
+TEST_F(SetupWait, StartsSetupWithTheDefaultDllDirectoryAndSetsItsOwnAgain) {
+    InstallSetup(0);
+    char system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
+    ASSERT_TRUE(SystemSetDllDirectory()(system));
+    processStart.setDllDirectory = RecordDllDirectory;
+    processStart.dllDirectory = system;
+    uint32_t exitCode = 1;
+    EXPECT_EQ(RunAndWaitForAll(setup.c_str(), folder.c_str(), &exitCode), 1);
+    EXPECT_EQ(calls,
+              (Calls{"dll directory default", "create suspended #1",
+                     "dll directory \"" + std::string(system) + "\"", "assign #1", "resume #1"}));
+    SystemSetDllDirectory()(nullptr);
 }
 
 // A setup that cannot be resumed never runs: it is ended and waited for before
