@@ -5,8 +5,6 @@
 
 namespace {
 
-const Utf16 kNtPrefix[] = {'\\', '?', '?', '\\'};
-
 int Lower(int c) {
     return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
 }

@@ -13,6 +13,9 @@
 
 typedef char16_t Utf16;
 
+// What MoveFileExA puts before a full path in the list.
+const Utf16 kNtPrefix[] = {'\\', '?', '?', '\\'};
+
 // Items in one block that doubles as it fills; a growth that fails is
 // reported, never thrown.
 template <class T> class Growing {

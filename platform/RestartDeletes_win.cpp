@@ -11,8 +11,6 @@ namespace {
 
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const wchar_t kPending[] = L"PendingFileRenameOperations";
-// The form MoveFileExA gives a full path.
-const Utf16 kNtPrefix[] = {'\\', '?', '?', '\\'};
 
 // The session manager's key, to read and change the value. The key is one for
 // x86 and x86-64 programs; the 64-bit view is asked for all the same, which
@@ -65,7 +63,8 @@ int WritePending(HKEY key, const Growing<Utf16>& list) {
 // converted as the system converts its narrow names, then an empty name.
 int AppendDelete(Growing<Utf16>* list, const char* path) {
     size_t length = std::strlen(path) + 1;
-    if (length > static_cast<size_t>(INT_MAX) || !list->Append(kNtPrefix, 4) ||
+    if (length > static_cast<size_t>(INT_MAX) ||
+        !list->Append(kNtPrefix, sizeof kNtPrefix / sizeof *kNtPrefix) ||
         !list->Reserve(length + 1))
         return 0;
     int converted = MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(length),
