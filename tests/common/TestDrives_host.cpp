@@ -75,13 +75,3 @@ void RemoveAll(const std::string& path) {
     std::error_code ignored;
     fs::remove_all(hostfs::HostPath(path.c_str()), ignored);
 }
-
-LockedFile::LockedFile(const std::string& path)
-    : m_handle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {
-    EXPECT_NE(m_handle, INVALID_HANDLE_VALUE) << path;
-}
-
-LockedFile::~LockedFile() {
-    if (m_handle != INVALID_HANDLE_VALUE)
-        CloseHandle(m_handle);
-}

@@ -91,13 +91,3 @@ void RemoveAll(const std::string& path) {
     if (!DeleteFileA(path.c_str()))
         RemoveDirectoryA(path.c_str());
 }
-
-LockedFile::LockedFile(const std::string& path)
-    : m_handle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {
-    EXPECT_NE(m_handle, INVALID_HANDLE_VALUE) << path;
-}
-
-LockedFile::~LockedFile() {
-    if (m_handle != INVALID_HANDLE_VALUE)
-        CloseHandle(m_handle);
-}
